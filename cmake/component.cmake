@@ -1,0 +1,52 @@
+# Windows build: the type library, the COM server DLL, and the tests that run under Wine.
+set(TARN_GENERATED ${CMAKE_BINARY_DIR}/generated)
+file(MAKE_DIRECTORY ${TARN_GENERATED})
+set(TARN_IDL ${CMAKE_SOURCE_DIR}/src/TarnwickExports7.idl)
+set(TARN_WINE_IDL_INCLUDE /usr/include/wine/wine/windows)
+# stdole2.tlb, imported by the library, comes with Wine's development files.
+set(TARN_WINE_TLB_DIR /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+
+add_custom_command(
+    OUTPUT ${TARN_GENERATED}/TarnwickExports7.h
+    COMMAND ${TARN_WIDL} -I${TARN_WINE_IDL_INCLUDE} -h -H ${TARN_GENERATED}/TarnwickExports7.h ${TARN_IDL}
+    DEPENDS ${TARN_IDL}
+    COMMENT "Generating the type library header")
+add_custom_command(
+    OUTPUT ${TARN_GENERATED}/TarnwickExports7.tlb
+    COMMAND ${TARN_WIDL} -I${TARN_WINE_IDL_INCLUDE} -L${TARN_WINE_TLB_DIR} -t -o ${TARN_GENERATED}/TarnwickExports7.tlb ${TARN_IDL}
+    DEPENDS ${TARN_IDL}
+    COMMENT "Generating the type library")
+add_custom_target(typelib DEPENDS ${TARN_GENERATED}/TarnwickExports7.h ${TARN_GENERATED}/TarnwickExports7.tlb)
+
+set(TARN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32)
+
+file(GLOB_RECURSE TARN_WINDOWS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
+list(TRANSFORM TARN_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+
+add_library(TarnwickExports7 SHARED
+    ${TARN_WINDOWS_SOURCES}
+    ${CMAKE_SOURCE_DIR}/src/TarnwickExports7.rc
+    ${CMAKE_SOURCE_DIR}/src/TarnwickExports7.def)
+add_dependencies(TarnwickExports7 typelib)
+set_target_properties(TarnwickExports7 PROPERTIES PREFIX "" OUTPUT_NAME TarnwickExports7)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/TarnwickExports7.rc PROPERTIES
+    OBJECT_DEPENDS ${TARN_GENERATED}/TarnwickExports7.tlb)
+target_include_directories(TarnwickExports7 PRIVATE ${CMAKE_SOURCE_DIR}/src ${TARN_GENERATED})
+target_compile_definitions(TarnwickExports7 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+    _WIN32_WINNT=0x0601 TARN_BUILD_NUMBER=${TARN_BUILD_NUMBER})
+target_link_options(TarnwickExports7 PRIVATE ${TARN_STATIC_RUNTIME} -Wl,--enable-stdcall-fixup)
+target_link_libraries(TarnwickExports7 PRIVATE ${TARN_SYSTEM_LIBS})
+
+# GoogleTest from Debian's sources, cross-compiled.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB TARN_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(win_tests ${TARN_WIN_TESTS})
+add_dependencies(win_tests typelib)
+target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${TARN_GENERATED})
+target_compile_definitions(win_tests PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_options(win_tests PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(win_tests PRIVATE gtest gtest_main ${TARN_SYSTEM_LIBS})

@@ -1,0 +1,15 @@
+# Native build: the portable core and its GoogleTest unit tests, with sanitizers.
+enable_testing()
+find_package(GTest REQUIRED)
+
+add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer)
+add_link_options(-fsanitize=address,undefined)
+
+add_library(tarn_portable STATIC ${TARN_PORTABLE_SOURCES})
+target_include_directories(tarn_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+file(GLOB TARN_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${TARN_UNIT_TESTS})
+target_link_libraries(unit_tests PRIVATE tarn_portable GTest::gtest_main)
+include(GoogleTest)
+gtest_discover_tests(unit_tests)

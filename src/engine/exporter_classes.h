@@ -1,0 +1,62 @@
+// The creatable exporter classes. Each serves _ExportMEthod and its own (mostly empty)
+// default interface; an exporter's format logic overrides the operations of ExporterBase.
+#pragma once
+
+#include "engine/exporter.h"
+#include "engine/method_table.h"
+
+namespace tarn {
+
+template <class Derived, class DefaultItf>
+class ExporterClass : public ComObject<Derived, ExporterBase, DualDispatch<DefaultItf>, ErrorInfoSupport> {
+public:
+    void* FindInterface(REFIID iid) noexcept {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(DefaultItf))
+            return static_cast<DefaultItf*>(static_cast<DualDispatch<DefaultItf>*>(this));
+        if (iid == __uuidof(_ExportMEthod)) return static_cast<_ExportMEthod*>(static_cast<ExporterBase*>(this));
+        if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
+        return nullptr;
+    }
+};
+
+// The contract as a class: keeps every option and exports nothing.
+class ExportMethodObject final : public ComObject<ExportMethodObject, ExporterBase, ErrorInfoSupport> {
+public:
+    void* FindInterface(REFIID iid) noexcept;
+};
+
+class ExportCSVObject final : public ExporterClass<ExportCSVObject, _ExportCSV> {};
+class ExportTXTObject final : public ExporterClass<ExportTXTObject, _ExportTXT> {};
+class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {};
+class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
+class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {};
+
+class ExportXLSObject final : public ExporterClass<ExportXLSObject, _ExportXLS> {
+public:
+    HRESULT STDMETHODCALLTYPE get_ShowInExcel(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_ShowInExcel(VARIANT_BOOL* value) override;
+
+private:
+    bool showInExcel_ = false;
+};
+
+class ExportPrinterObject final : public ExporterClass<ExportPrinterObject, _ExportPrinter> {
+public:
+    ExportPrinterObject();
+    HRESULT STDMETHODCALLTYPE get_Preview(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE put_Preview(VARIANT_BOOL* value) override;
+
+private:
+    bool preview_ = false;
+};
+
+class ExportPDFObject final : public ExporterClass<ExportPDFObject, _ExportPDF> {
+public:
+    ExportPDFObject();
+};
+
+// Creates the exporter a method-table entry names, with the entry's creation setting made
+// (ShowInExcel for workbooks, Preview for the printer).
+ComPtr<_ExportMEthod> CreateExporter(const MethodEntry& entry);
+
+}  // namespace tarn
