@@ -21,22 +21,26 @@ add_custom_target(typelib DEPENDS ${TARN_GENERATED}/TarnwickExports7.h ${TARN_GE
 set(TARN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32)
 
+# Everything but the entry points goes into a static library, which the DLL and the
+# Windows-side tests both link.
 file(GLOB_RECURSE TARN_WINDOWS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp)
-list(TRANSFORM TARN_PORTABLE_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+list(REMOVE_ITEM TARN_WINDOWS_SOURCES ${CMAKE_SOURCE_DIR}/src/com/dllmain.cpp)
+add_library(tarn_core STATIC ${TARN_WINDOWS_SOURCES})
+add_dependencies(tarn_core typelib)
+target_include_directories(tarn_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${TARN_GENERATED})
+target_compile_definitions(tarn_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(tarn_core PUBLIC ${TARN_SYSTEM_LIBS})
 
 add_library(TarnwickExports7 SHARED
-    ${TARN_WINDOWS_SOURCES}
+    ${CMAKE_SOURCE_DIR}/src/com/dllmain.cpp
     ${CMAKE_SOURCE_DIR}/src/TarnwickExports7.rc
     ${CMAKE_SOURCE_DIR}/src/TarnwickExports7.def)
-add_dependencies(TarnwickExports7 typelib)
 set_target_properties(TarnwickExports7 PROPERTIES PREFIX "" OUTPUT_NAME TarnwickExports7)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/TarnwickExports7.rc PROPERTIES
     OBJECT_DEPENDS ${TARN_GENERATED}/TarnwickExports7.tlb)
-target_include_directories(TarnwickExports7 PRIVATE ${CMAKE_SOURCE_DIR}/src ${TARN_GENERATED})
-target_compile_definitions(TarnwickExports7 PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
-    _WIN32_WINNT=0x0601 TARN_BUILD_NUMBER=${TARN_BUILD_NUMBER})
-target_link_options(TarnwickExports7 PRIVATE ${TARN_STATIC_RUNTIME} -Wl,--enable-stdcall-fixup)
-target_link_libraries(TarnwickExports7 PRIVATE ${TARN_SYSTEM_LIBS})
+target_compile_definitions(TarnwickExports7 PRIVATE TARN_BUILD_NUMBER=${TARN_BUILD_NUMBER})
+target_link_options(TarnwickExports7 PRIVATE ${TARN_STATIC_RUNTIME} -s)
+target_link_libraries(TarnwickExports7 PRIVATE tarn_core)
 
 # GoogleTest from Debian's sources, cross-compiled.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -45,8 +49,6 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB TARN_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(win_tests ${TARN_WIN_TESTS})
-add_dependencies(win_tests typelib)
-target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${TARN_GENERATED})
-target_compile_definitions(win_tests PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_dependencies(win_tests TarnwickExports7)
 target_link_options(win_tests PRIVATE ${TARN_STATIC_RUNTIME})
-target_link_libraries(win_tests PRIVATE gtest gtest_main ${TARN_SYSTEM_LIBS})
+target_link_libraries(win_tests PRIVATE tarn_core gtest gtest_main)

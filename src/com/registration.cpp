@@ -36,24 +36,34 @@ void DeleteTree(HKEY root, const std::wstring& path) {
     RegDeleteKeyW(root, path.c_str());
 }
 
+// Per-machine registration: the classes root of HKEY_LOCAL_MACHINE.
+unique_hkey ClassesRoot() {
+    HKEY raw = nullptr;
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, nullptr, 0,
+                                  KEY_READ | KEY_WRITE | DELETE, nullptr, &raw, nullptr);
+    if (status != ERROR_SUCCESS) ThrowIfFailed(HRESULT_FROM_WIN32(status), L"Opening the classes root");
+    return unique_hkey(raw);
+}
+
 SYSKIND LibrarySysKind() { return sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32; }
 }  // namespace
 
 HRESULT RegisterComponent() noexcept {
     return ComBoundary([] {
+        unique_hkey root = ClassesRoot();
         std::wstring path = ModulePath();
         std::wstring libId = GuidText(ComponentLibraryId());
         for (const ClassEntry& entry : ComponentClasses()) {
             std::wstring progId = std::wstring(kProgIdPrefix) + entry.name;
             std::wstring clsidKey = L"CLSID\\" + GuidText(*entry.clsid);
-            SetValue(HKEY_CLASSES_ROOT, clsidKey, nullptr, progId);
-            SetValue(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr, path);
-            SetValue(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-            SetValue(HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", nullptr, progId);
-            SetValue(HKEY_CLASSES_ROOT, clsidKey + L"\\TypeLib", nullptr, libId);
-            SetValue(HKEY_CLASSES_ROOT, clsidKey + L"\\VERSION", nullptr, L"1.0");
-            SetValue(HKEY_CLASSES_ROOT, progId, nullptr, progId);
-            SetValue(HKEY_CLASSES_ROOT, progId + L"\\CLSID", nullptr, GuidText(*entry.clsid));
+            SetValue(root.get(), clsidKey, nullptr, progId);
+            SetValue(root.get(), clsidKey + L"\\InprocServer32", nullptr, path);
+            SetValue(root.get(), clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+            SetValue(root.get(), clsidKey + L"\\ProgID", nullptr, progId);
+            SetValue(root.get(), clsidKey + L"\\TypeLib", nullptr, libId);
+            SetValue(root.get(), clsidKey + L"\\VERSION", nullptr, L"1.0");
+            SetValue(root.get(), progId, nullptr, progId);
+            SetValue(root.get(), progId + L"\\CLSID", nullptr, GuidText(*entry.clsid));
         }
         ThrowIfFailed(RegisterTypeLib(ModuleTypeLib(), path.data(), nullptr), L"RegisterTypeLib");
     });
@@ -61,12 +71,18 @@ HRESULT RegisterComponent() noexcept {
 
 HRESULT UnregisterComponent() noexcept {
     return ComBoundary([] {
+        unique_hkey root = ClassesRoot();
         for (const ClassEntry& entry : ComponentClasses()) {
-            DeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(*entry.clsid));
-            DeleteTree(HKEY_CLASSES_ROOT, std::wstring(kProgIdPrefix) + entry.name);
+            DeleteTree(root.get(), L"CLSID\\" + GuidText(*entry.clsid));
+            DeleteTree(root.get(), std::wstring(kProgIdPrefix) + entry.name);
         }
-        HRESULT hr = UnRegisterTypeLib(ComponentLibraryId(), 1, 0, 0x409, LibrarySysKind());
-        if (hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY) ThrowIfFailed(hr, L"UnRegisterTypeLib");
+        // Only a registered library can be unregistered; a second unregistration is not an error.
+        ComPtr<ITypeLib> registered;
+        if (SUCCEEDED(LoadRegTypeLib(ComponentLibraryId(), 1, 0, 0x409, &registered))) {
+            registered.Reset();
+            ThrowIfFailed(UnRegisterTypeLib(ComponentLibraryId(), 1, 0, 0x409, LibrarySysKind()),
+                          L"UnRegisterTypeLib");
+        }
     });
 }
 

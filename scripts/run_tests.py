@@ -1,0 +1,120 @@
+"""Runs every test layer and prints one closing line 'N passed, M failed'.
+
+Layers: native unit tests (GoogleTest), the import table of both DLLs, the Windows-side
+GoogleTest program under Wine, and the VBScript/JScript host scripts under Wine's cscript.
+The 32-bit layers run where this Wine can run 32-bit programs.
+"""
+
+import pathlib
+import re
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import winehost  # noqa: E402
+
+ROOT = winehost.ROOT
+BUILD = winehost.BUILD
+
+# System DLLs the component may import; anything else would have to ship beside it.
+SYSTEM_DLLS = {
+    "advapi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll", "oleaut32.dll", "user32.dll",
+    "gdi32.dll", "shell32.dll", "version.dll", "comdlg32.dll", "comctl32.dll", "shlwapi.dll",
+    "winspool.drv", "ws2_32.dll", "secur32.dll", "crypt32.dll", "windowscodecs.dll", "msimg32.dll",
+    "riched20.dll", "uxtheme.dll",
+}
+
+
+class Tally:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+        self.failures = []
+
+    def add(self, layer, passed, failed, detail=""):
+        self.passed += passed
+        self.failed += failed
+        status = "ok" if failed == 0 else "FAILED"
+        print(f"== {layer}: {passed} passed, {failed} failed [{status}]", flush=True)
+        if failed:
+            self.failures.append(layer)
+            if detail:
+                print(detail.rstrip(), flush=True)
+
+
+def gtest_counts(output):
+    """(passed, failed) from GoogleTest's closing lines."""
+    passed = re.search(r"\[  PASSED  \] (\d+) test", output)
+    failed = re.search(r"\[  FAILED  \] (\d+) test", output)
+    return (int(passed.group(1)) if passed else 0, int(failed.group(1)) if failed else 0)
+
+
+def native_layer(tally):
+    exe = BUILD / "native" / "unit_tests"
+    p = subprocess.run([str(exe)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
+    passed, failed = gtest_counts(p.stdout)
+    if p.returncode != 0 and failed == 0:
+        failed = 1
+    tally.add("native unit tests", passed, failed, p.stdout)
+
+
+def import_layer(tally):
+    for arch, triple in (("win64", "x86_64-w64-mingw32"), ("win32", "i686-w64-mingw32")):
+        dll = BUILD / arch / winehost.DLL_NAME
+        out = subprocess.run([f"{triple}-objdump", "-p", str(dll)], stdout=subprocess.PIPE, text=True).stdout
+        imports = {m.lower() for m in re.findall(r"DLL Name: (\S+)", out)}
+        foreign = sorted(imports - SYSTEM_DLLS)
+        ok = bool(imports) and not foreign
+        tally.add(f"{arch} import table", 1 if ok else 0, 0 if ok else 1,
+                  f"imports outside the system set: {foreign or 'no import table'}")
+
+
+def wine_gtest_layer(tally, arch):
+    exe = BUILD / arch / "win_tests.exe"
+    code, out = winehost.run([winehost.win_path(exe)], timeout=600)
+    passed, failed = gtest_counts(out)
+    if code != 0 and failed == 0:
+        failed = 1
+    tally.add(f"{arch} Windows tests", passed, failed, out)
+
+
+SUMMARY = re.compile(r"^(\d+) passed, (\d+) failed\s*$")
+
+
+def host_script_layer(tally, arch):
+    scripts = sorted((ROOT / "tests" / "hosts").glob("*.vbs")) + sorted((ROOT / "tests" / "hosts").glob("*.js"))
+    cscript = winehost.system_tool("cscript.exe", arch)
+    for script in scripts:
+        code, out = winehost.run([cscript, "//nologo", winehost.win_path(script)], timeout=300)
+        lines = [line for line in out.splitlines() if line.strip()]
+        match = SUMMARY.match(lines[-1]) if lines else None
+        if not match:
+            tally.add(f"{arch} {script.name}", 0, 1, out + "\n(no summary line: the script died)")
+            continue
+        tally.add(f"{arch} {script.name}", int(match.group(1)), int(match.group(2)), out)
+
+
+def main():
+    start = time.time()
+    tally = Tally()
+    native_layer(tally)
+    import_layer(tally)
+    winehost.ensure_prefix()
+    archs = ["win64"] + (["win32"] if winehost.has_wow64() else [])
+    if "win32" not in archs:
+        print("== 32-bit Wine is not installed here: the i686 DLL is checked by its import table only")
+    for arch in archs:
+        winehost.register(arch)
+        wine_gtest_layer(tally, arch)
+        host_script_layer(tally, arch)
+    winehost.stop_server()
+    print(f"== took {time.time() - start:.0f} s")
+    if tally.failures:
+        print("== failed layers: " + ", ".join(tally.failures))
+    print(f"{tally.passed} passed, {tally.failed} failed")
+    return 1 if tally.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

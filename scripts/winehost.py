@@ -1,0 +1,67 @@
+"""The private Wine prefix the tests and the demo run in, and running programs in it."""
+
+import os
+import pathlib
+import subprocess
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+BUILD = ROOT / "build"
+PREFIX = BUILD / "wineprefix"
+DLL_NAME = "TarnwickExports7.dll"
+
+
+def env():
+    e = dict(os.environ)
+    e["WINEPREFIX"] = str(PREFIX)
+    e["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    e["WINEDEBUG"] = "-all"
+    return e
+
+
+def win_path(path):
+    """The Windows path of a file of this machine (Wine maps / to Z:)."""
+    return "Z:" + str(pathlib.Path(path).resolve()).replace("/", "\\")
+
+
+def ensure_prefix():
+    """Makes the prefix once (about 5 s) and keeps a wineserver running for this session."""
+    if not (PREFIX / "system.reg").exists():
+        PREFIX.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["wineboot", "-i"], env=env(), check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-p"], env=env(), check=False)
+
+
+def stop_server():
+    subprocess.run(["wineserver", "-k"], env=env(), check=False,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def has_wow64():
+    """True when this Wine can run 32-bit programs (Debian's wine32 is installed)."""
+    return (PREFIX / "drive_c" / "windows" / "syswow64" / "kernel32.dll").exists() and \
+        any(pathlib.Path(p).exists() for p in ("/usr/lib/wine/wine", "/usr/lib/i386-linux-gnu/wine"))
+
+
+def system_tool(name, arch):
+    """Path of a Windows system program for the given architecture ('win64' or 'win32')."""
+    folder = "system32" if arch == "win64" else "syswow64"
+    return f"C:\\windows\\{folder}\\{name}"
+
+
+def run(args, timeout=300, cwd=None):
+    """Runs a Windows program under Wine; returns (exit code, combined output)."""
+    p = subprocess.run(["wine", *args], env=env(), cwd=cwd, timeout=timeout,
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
+    return p.returncode, p.stdout
+
+
+def register(arch, unregister=False):
+    dll = BUILD / arch / DLL_NAME
+    args = [system_tool("regsvr32.exe", arch)]
+    if unregister:
+        args.append("/u")
+    args += ["/s", win_path(dll)]
+    code, out = run(args)
+    if code != 0:
+        raise RuntimeError(f"regsvr32 {'/u ' if unregister else ''}{dll} failed ({code}): {out}")
