@@ -39,7 +39,7 @@ set_target_properties(TarnwickExports7 PROPERTIES PREFIX "" OUTPUT_NAME Tarnwick
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/TarnwickExports7.rc PROPERTIES
     OBJECT_DEPENDS ${TARN_GENERATED}/TarnwickExports7.tlb)
 target_compile_definitions(TarnwickExports7 PRIVATE TARN_BUILD_NUMBER=${TARN_BUILD_NUMBER})
-target_link_options(TarnwickExports7 PRIVATE ${TARN_STATIC_RUNTIME} -s)
+target_link_options(TarnwickExports7 PRIVATE ${TARN_STATIC_RUNTIME} -s -Wl,--enable-stdcall-fixup)
 target_link_libraries(TarnwickExports7 PRIVATE tarn_core)
 
 # GoogleTest from Debian's sources, cross-compiled.
