@@ -12,7 +12,7 @@ def main():
     out = winehost.ROOT / "out" / "demo"
     out.mkdir(parents=True, exist_ok=True)
     winehost.ensure_prefix()
-    winehost.register("win64")
+    winehost.register_all("win64")
     demo = winehost.ROOT / "examples" / "demo.vbs"
     code, text = winehost.run([winehost.system_tool("cscript.exe", "win64"), "//nologo",
                                winehost.win_path(demo), winehost.win_path(out)])

@@ -56,8 +56,19 @@ def run(args, timeout=300, cwd=None):
     return p.returncode, p.stdout
 
 
-def register(arch, unregister=False):
-    dll = BUILD / arch / DLL_NAME
+# Servers registered in the prefix before tests and the demo run: the component, and the
+# test host that plays a host program's grid and chart.
+SERVERS = (DLL_NAME, "ExportTestHost.dll")
+
+
+def register_all(arch):
+    for name in SERVERS:
+        if (BUILD / arch / name).exists():
+            register(arch, name=name)
+
+
+def register(arch, unregister=False, name=DLL_NAME):
+    dll = BUILD / arch / name
     args = [system_tool("regsvr32.exe", arch)]
     if unregister:
         args.append("/u")
