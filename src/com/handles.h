@@ -80,6 +80,14 @@ public:
         *static_cast<VARIANT*>(this) = o;
         VariantInit(&o);
     }
+    unique_variant& operator=(unique_variant&& o) noexcept {
+        if (this != &o) {
+            VariantClear(this);
+            *static_cast<VARIANT*>(this) = o;
+            VariantInit(&o);
+        }
+        return *this;
+    }
     ~unique_variant() { VariantClear(this); }
     void reset() noexcept { VariantClear(this); }
     VARIANT* put() noexcept {

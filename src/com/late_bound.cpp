@@ -99,6 +99,12 @@ unique_variant LateBound::Get(const wchar_t* member, std::initializer_list<VARIA
     return result;
 }
 
+unique_variant LateBound::GetValue(const wchar_t* member, std::initializer_list<VARIANT> args) {
+    unique_variant value = Get(member, args);
+    if (V_VT(&value) == VT_DISPATCH && V_DISPATCH(&value)) value = Call(member, args);
+    return value;
+}
+
 void LateBound::Put(const wchar_t* member, const VARIANT& value, std::initializer_list<VARIANT> args) {
     DISPID id = IdOf(member);
     std::wstring error;

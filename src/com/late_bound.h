@@ -24,6 +24,9 @@ public:
     // Reads a property. With arguments it is invoked the way Visual Basic reads an indexed
     // property: as a property get or method call together, then each alone.
     unique_variant Get(const wchar_t* member, std::initializer_list<VARIANT> args = {});
+    // Reads a value that is not an object. A script object whose member is a function
+    // answers a plain property get with the function itself; that member is then called.
+    unique_variant GetValue(const wchar_t* member, std::initializer_list<VARIANT> args = {});
     // Writes a property by value (DISPATCH_PROPERTYPUT).
     void Put(const wchar_t* member, const VARIANT& value, std::initializer_list<VARIANT> args = {});
     // Writes an object reference (DISPATCH_PROPERTYPUTREF, then PUT for objects that only take that).

@@ -85,7 +85,7 @@ public:
     long GridColor() { return Long(L"GridColor"); }
     long GridColorFixed() { return Long(L"GridColorFixed"); }
     long GridLines() { return Long(L"GridLines"); }
-    std::wstring FontName() { return VariantToText(grid_.Get(L"FontName")); }
+    std::wstring FontName() { return VariantToText(grid_.GetValue(L"FontName")); }
     long Width() { return Long(L"Width"); }
 
     long OutlineBar() { return Long(L"OutlineBar"); }
@@ -93,7 +93,7 @@ public:
     bool IsSubtotal(long row) { return VariantToBool(grid_.Get(L"IsSubtotal", {LongArg(row)})); }
     long RowOutlineLevel(long row) { return VariantToLong(grid_.Get(L"RowOutlineLevel", {LongArg(row)})); }
 
-    bool Redraw() { return VariantToBool(grid_.Get(L"Redraw")); }
+    bool Redraw() { return VariantToBool(grid_.GetValue(L"Redraw")); }
     void SetRedraw(bool on) { grid_.Put(L"Redraw", BoolArg(on)); }
 
     ComPtr<IDispatch> Picture() { return VariantToObject(grid_.Get(L"Picture")); }
@@ -107,7 +107,7 @@ public:
     void SaveGrid(const std::wstring& path, long kind, bool withFixedCells);
 
 private:
-    long Long(const wchar_t* member) { return VariantToLong(grid_.Get(member)); }
+    long Long(const wchar_t* member) { return VariantToLong(grid_.GetValue(member)); }
 
     LateBound grid_;
 };

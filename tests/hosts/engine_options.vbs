@@ -8,12 +8,19 @@ Dim failed
 passed = 0
 failed = 0
 Function Kind(v)
+    Kind = "Object"
+    If IsObject(v) Then Exit Function   ' TypeName(Nothing) crashes Wine's VBScript
     Kind = TypeName(v)
-    If IsObject(v) Then Kind = "Object"
     If InStr(" Byte Integer Long Single Double Currency Decimal ", " " & Kind & " ") > 0 Then Kind = "Number"
 End Function
 Function Shown(v)
-    If IsObject(v) Then Shown = "<" & TypeName(v) & ">" Else Shown = "'" & v & "' (" & TypeName(v) & ")"
+    If Not IsObject(v) Then
+        Shown = "'" & v & "' (" & TypeName(v) & ")"
+    ElseIf v Is Nothing Then
+        Shown = "Nothing"
+    Else
+        Shown = "<" & TypeName(v) & ">"
+    End If
 End Function
 Sub Check(what, expected, actual)
     Dim ok
