@@ -4,7 +4,7 @@
 
 PACKAGES := cmake make g++ python3 googletest libgtest-dev \
 	g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools \
-	libwine-dev wine wine64 xvfb xauth libz-mingw-w64-dev
+	libwine-dev wine wine64 xvfb xauth libz-mingw-w64-dev clang libclang-rt-14-dev
 JOBS ?= 2
 PRESETS := native win64 win32
 
@@ -41,3 +41,22 @@ format:
 
 clean:
 	rm -rf build out
+
+# Fuzzes the RTF reader (clang's libFuzzer with AddressSanitizer and UBSan), then merges
+# what it found into the committed corpus, keeping only inputs that add coverage.
+FUZZ_SECONDS ?= 300
+FUZZ_BIN := build/fuzz/rtf_reader_fuzz
+$(FUZZ_BIN): tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp src/mail/rtf_reader.h
+	@mkdir -p build/fuzz
+	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+		-Isrc tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp -o $@
+
+.PHONY: fuzz
+fuzz: $(FUZZ_BIN)
+	@mkdir -p build/fuzz/work
+	$(FUZZ_BIN) -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 build/fuzz/work tests/fuzz/corpus/rtf
+	@mkdir -p build/fuzz/merged
+	$(FUZZ_BIN) -merge=1 build/fuzz/merged tests/fuzz/corpus/rtf build/fuzz/work
+	rm -rf tests/fuzz/corpus/rtf && mv build/fuzz/merged tests/fuzz/corpus/rtf
+	# Keep the committed corpus small: the 200 smallest inputs that add coverage.
+	ls -S tests/fuzz/corpus/rtf | head -n -200 | sed 's|^|tests/fuzz/corpus/rtf/|' | xargs -r rm -f
