@@ -60,3 +60,17 @@ fuzz: $(FUZZ_BIN)
 	rm -rf tests/fuzz/corpus/rtf && mv build/fuzz/merged tests/fuzz/corpus/rtf
 	# Keep the committed corpus small: the 200 smallest inputs that add coverage.
 	ls -S tests/fuzz/corpus/rtf | head -n -200 | sed 's|^|tests/fuzz/corpus/rtf/|' | xargs -r rm -f
+
+# Pictures of the component's windows for docs/screenshots. Xvfb has no window manager, so
+# for this run Wine draws the title bars itself (unmanaged windows for win_tests.exe).
+SHOTS_KEY := HKCU\Software\Wine\AppDefaults\win_tests.exe
+.PHONY: screenshots
+screenshots: deps
+	@[ -f build/win64/CMakeCache.txt ] || cmake --preset win64 >/dev/null
+	cmake --build build/win64 --target win_tests -j $(JOBS)
+	python3 -c 'import sys; sys.path.insert(0, "scripts"); import winehost; winehost.ensure_prefix()'
+	mkdir -p docs/screenshots
+	wine reg add '$(SHOTS_KEY)\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+	TARN_SCREENSHOTS='Z:$(CURDIR)/docs/screenshots' xvfb-run -a -s "-screen 0 1280x1024x24" \
+		wine build/win64/win_tests.exe --gtest_also_run_disabled_tests --gtest_filter='ScreenshotTest.*'; \
+	status=$$?; wine reg delete '$(SHOTS_KEY)' /f >/dev/null 2>&1; exit $$status

@@ -19,7 +19,7 @@ add_custom_command(
 add_custom_target(typelib DEPENDS ${TARN_GENERATED}/TarnwickExports7.h ${TARN_GENERATED}/TarnwickExports7.tlb)
 
 set(TARN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
-set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32)
+set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32 comdlg32)
 
 # Everything but the entry points goes into a static library, which the DLL and the
 # Windows-side tests both link.
@@ -52,3 +52,19 @@ add_executable(win_tests ${TARN_WIN_TESTS})
 add_dependencies(win_tests TarnwickExports7)
 target_link_options(win_tests PRIVATE ${TARN_STATIC_RUNTIME})
 target_link_libraries(win_tests PRIVATE tarn_core gtest gtest_main)
+
+# The UI driver: a library the Windows-side tests drive windows with, and uidriver.exe,
+# which host scripts start beside the engine to answer its windows (tests/README.md).
+find_library(TARN_ZLIB NAMES libz.a z REQUIRED)
+add_library(tarn_uidriver STATIC
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/ui_driver.cpp
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/screen_capture.cpp
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/driver_script.cpp)
+target_include_directories(tarn_uidriver PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(tarn_uidriver PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(tarn_uidriver PUBLIC ${TARN_ZLIB} user32 gdi32)
+add_executable(uidriver ${CMAKE_SOURCE_DIR}/tests/uidriver/uidriver_main.cpp)
+target_link_options(uidriver PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(uidriver PRIVATE tarn_uidriver shell32)
+target_link_libraries(win_tests PRIVATE tarn_uidriver)
+add_dependencies(win_tests uidriver)
