@@ -41,6 +41,10 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/TarnwickExports7.rc PROPERTI
 target_compile_definitions(TarnwickExports7 PRIVATE TARN_BUILD_NUMBER=${TARN_BUILD_NUMBER})
 target_link_options(TarnwickExports7 PRIVATE ${TARN_STATIC_RUNTIME} -s -Wl,--enable-stdcall-fixup)
 target_link_libraries(TarnwickExports7 PRIVATE tarn_core)
+# The banner images every HTML page copies into its side folder live beside the DLL.
+add_custom_command(TARGET TarnwickExports7 POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/resources/WebResources
+            $<TARGET_FILE_DIR:TarnwickExports7>/WebResources)
 
 # GoogleTest from Debian's sources, cross-compiled.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

@@ -25,8 +25,20 @@ public:
     void* FindInterface(REFIID iid) noexcept;
 };
 
-class ExportCSVObject final : public ExporterClass<ExportCSVObject, _ExportCSV> {};
-class ExportTXTObject final : public ExporterClass<ExportTXTObject, _ExportTXT> {};
+// Comma-separated tables (tables/delimited_export.cpp).
+class ExportCSVObject final : public ExporterClass<ExportCSVObject, _ExportCSV> {
+protected:
+    bool DoExportTable(IDispatch* table) override;
+};
+
+// Tab-separated tables (tables/delimited_export.cpp); RTF and text documents
+// (mail/document_export.cpp).
+class ExportTXTObject final : public ExporterClass<ExportTXTObject, _ExportTXT> {
+protected:
+    bool DoExportTable(IDispatch* table) override;
+    bool DoExportRTF(const std::wstring& rtf) override;
+    bool DoExportText(const std::wstring& text) override;
+};
 class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {};
 class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
 class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {};

@@ -1,0 +1,91 @@
+// Comma- and tab-separated table export.
+#include "tables/delimited_export.h"
+
+#include "common/export_file.h"
+#include "common/file_names.h"
+#include "common/general_date.h"
+#include "common/message_box.h"
+#include "common/message_pump.h"
+#include "common/save_dialog.h"
+#include "engine/exporter_classes.h"
+#include "tables/delimited_text.h"
+#include "tables/grid_table.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace tarn {
+
+const DelimitedFlavor kCommaSeparated{L',', L"Comma Separated Values (*.CSV;*.CDF)|*.csv;*.cdf|All (*.*)|*.*", L"csv",
+                                      L"csv;cdf", L"Export to ..."};
+const DelimitedFlavor kTabSeparated{L'\t', L"Text Files (*.txt)|*.txt|All (*.*)|*.*", L"txt", L"txt;text", L""};
+
+namespace {
+// Reads only what the field depends on: the check box, then the picture, then the text,
+// and the data value only for a picture cell without text.
+DelimitedCell ReadCell(GridTable& grid, long row, long col) {
+    DelimitedCell cell;
+    cell.checkBox = grid.CellLong(CellSetting::Checkbox, row, col);
+    if (cell.checkBox != 0) return cell;
+    cell.hasPicture = grid.CellPicture(row, col) != nullptr;
+    cell.text = grid.CellText(row, col);
+    if (cell.hasPicture && cell.text.empty()) cell.dataValue = VariantToText(grid.Cell(CellSetting::Data, row, col));
+    return cell;
+}
+}  // namespace
+
+bool ExportDelimitedTable(ExportOptions& o, IDispatch* table, const DelimitedFlavor& flavor) {
+    std::wstring fileTitle;
+    if (!o.skipFilenameSelection) {
+        if (!ShowSaveDialog(o.targetFilename, fileTitle, {flavor.defaultExt, flavor.filter, o.initDir, flavor.dialogTitle}))
+            return false;
+        ProcessPendingMessages();
+    }
+    o.targetFilename = EnsureExtension(o.targetFilename, flavor.extensions);
+    std::unique_ptr<AnsiTextStream> out = OpenExportFile(o.targetFilename);
+    if (!out) return false;
+
+    GridTable grid(table);
+    grid.SetRedraw(false);
+    for (const std::wstring& line :
+         DelimitedHeaderLines({o.programName, o.programVersion, GeneralDateTimeNow(), o.title, o.subTitle}))
+        out->WriteLine(line);
+
+    ExportMessages messages(o.quiet);
+    if (!o.quiet) {
+        messages.SetProgressTitle(L"Exporting to " + fileTitle);
+        messages.ShowProgress(L"0 records ...");
+    }
+
+    const long rows = grid.Rows();
+    const long cols = grid.Cols();
+    std::vector<long> columns;
+    for (long c = 0; c < cols; ++c)
+        if (IsColumnSelected(o.columnList, c)) columns.push_back(c);
+
+    long counter = -1;
+    std::wstring line;
+    for (long r = 0; r < rows; ++r) {
+        if (grid.RowHeight(r) <= 0 || grid.RowHidden(r)) continue;
+        line.clear();
+        bool first = true;
+        for (long c : columns) {
+            AppendDelimitedField(line, first, flavor.separator, ReadCell(grid, r, c));
+            first = false;
+        }
+        out->WriteLine(line);
+        if (!o.quiet && ++counter % 10 == 0) messages.ShowProgress(std::to_wstring(counter) + L" records ...");
+    }
+
+    messages.CloseProgress();
+    out->Close();
+    grid.SetRedraw(true);
+    messages.ShowCompleted(std::to_wstring(std::max(counter, 0L)) + L" records exported to " +
+                           FileNameOf(o.targetFilename, false));
+    return true;
+}
+
+bool ExportCSVObject::DoExportTable(IDispatch* table) { return ExportDelimitedTable(options(), table, kCommaSeparated); }
+bool ExportTXTObject::DoExportTable(IDispatch* table) { return ExportDelimitedTable(options(), table, kTabSeparated); }
+
+}  // namespace tarn
