@@ -19,7 +19,7 @@ add_custom_command(
 add_custom_target(typelib DEPENDS ${TARN_GENERATED}/TarnwickExports7.h ${TARN_GENERATED}/TarnwickExports7.tlb)
 
 set(TARN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
-set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32 comdlg32)
+set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32 comdlg32 windowscodecs)
 
 # Everything but the entry points goes into a static library, which the DLL and the
 # Windows-side tests both link.
@@ -73,3 +73,8 @@ target_link_libraries(uidriver PRIVATE tarn_uidriver shell32)
 target_link_libraries(win_tests PRIVATE tarn_uidriver)
 add_dependencies(win_tests uidriver)
 include(cmake/testhost.cmake)
+
+# The image conversion benchmark (bench/run_image_bench.py runs it beside ImageMagick).
+add_executable(image_convert_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/image_convert_bench.cpp)
+target_link_options(image_convert_bench PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(image_convert_bench PRIVATE tarn_core)

@@ -1,0 +1,14 @@
+// The GIF writer: one frame of palette indices, the palette as the global colour table,
+// the transparent index in a graphic control extension, LZW-compressed pixels. Portable.
+#pragma once
+
+#include "print/byte_output.h"
+#include "print/image_palette.h"
+
+namespace tarn {
+
+// Writes `image` as a GIF89a file through `write`. Throws ImageError for an image without
+// pixels or palette, or with an index outside its palette.
+void WriteGif(const IndexedImage& image, const ByteOutput& write);
+
+}  // namespace tarn

@@ -1,0 +1,123 @@
+// GIF files: the header, colour table and transparency fields against the format's
+// layout, and the LZW code stream read back by ImageMagick at the lengths where code
+// widths change and the dictionary starts over.
+#include "print/image_gif.h"
+
+#include "image_magick.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+std::vector<std::uint8_t> Gif(const IndexedImage& image) {
+    std::vector<std::uint8_t> bytes;
+    WriteGif(image, [&](std::span<const std::uint8_t> part) { bytes.insert(bytes.end(), part.begin(), part.end()); });
+    return bytes;
+}
+
+IndexedImage Random(int width, int height, int colours, unsigned seed) {
+    IndexedImage image;
+    image.width = width;
+    image.height = height;
+    for (int i = 0; i < colours; ++i) {
+        image.palette.push_back(
+            Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), static_cast<std::uint8_t>(i * 7)});
+    }
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> index(0, colours - 1);
+    for (int i = 0; i < width * height; ++i) image.indices.push_back(static_cast<std::uint8_t>(index(random)));
+    return image;
+}
+
+TEST(ImageGif, HeaderColourTableAndTransparencyFields) {
+    IndexedImage image = Random(300, 2, 5, 1);
+    std::vector<std::uint8_t> b = Gif(image);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 6), "GIF89a");
+    EXPECT_EQ(b[6] | b[7] << 8, 300) << "screen width";
+    EXPECT_EQ(b[8] | b[9] << 8, 2) << "screen height";
+    EXPECT_EQ(b[10] & 0x80, 0x80) << "global colour table";
+    EXPECT_EQ(b[10] & 0x07, 2) << "8 entries hold 5 colours";
+    EXPECT_EQ(b[13], 0) << "first entry red";
+    EXPECT_EQ(b[14], 255) << "first entry green";
+    EXPECT_EQ(b[13 + 4 * 3 + 2], 28) << "fifth entry blue";
+    const std::size_t afterTable = 13 + 8 * 3;
+    EXPECT_EQ(b[afterTable], 0x2C) << "no graphic control extension without transparency";
+    EXPECT_EQ(b[afterTable + 5] | b[afterTable + 6] << 8, 300) << "image width";
+    EXPECT_EQ(b[afterTable + 9], 0) << "no local table, not interlaced";
+    EXPECT_EQ(b[afterTable + 10], 3) << "LZW code size for 8 entries";
+    EXPECT_EQ(b.back(), 0x3B) << "trailer";
+
+    image.transparentIndex = 3;
+    b = Gif(image);
+    const std::vector<std::uint8_t> gce(b.begin() + afterTable, b.begin() + afterTable + 8);
+    EXPECT_EQ(gce, (std::vector<std::uint8_t>{0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x03, 0x00}));
+    EXPECT_EQ(b[afterTable + 8], 0x2C);
+
+    // Two colours still get the smallest LZW code size GIF allows, 2.
+    b = Gif(Random(4, 4, 2, 2));
+    EXPECT_EQ(b[10] & 0x07, 0);
+    EXPECT_EQ(b[13 + 2 * 3 + 10], 2);
+}
+
+TEST(ImageGif, RefusesPicturesItCannotWrite) {
+    IndexedImage image = Random(4, 4, 3, 3);
+    image.indices[5] = 3;
+    EXPECT_THROW(Gif(image), ImageError) << "an index beyond the palette";
+    EXPECT_THROW(Gif(IndexedImage{}), ImageError);
+    image = Random(4, 4, 3, 3);
+    image.indices.pop_back();
+    EXPECT_THROW(Gif(image), ImageError);
+}
+
+TEST(ImageGif, ImageMagickDecodesEveryCodeWidthAndDictionaryReset) {
+    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    // One-row pictures of every length up to 300 in 3 colours cross the code width steps
+    // of the smallest code size; noise of 256 colours near 3840 pixels fills the 4096-code
+    // dictionary and starts it over; a large flat picture makes long codes; an odd picture
+    // of 17 colours mixes it all.
+    std::vector<IndexedImage> pictures;
+    for (int length = 1; length <= 300; ++length) pictures.push_back(Random(length, 1, 3, length));
+    for (int length = 3780; length <= 3960; length += 3) pictures.push_back(Random(length, 1, 256, length));
+    pictures.push_back(Random(640, 480, 1, 0));
+    pictures.push_back(Random(97, 131, 17, 5));
+    test::MagickFolder folder;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        files.push_back(folder.Write("p" + std::to_string(i) + ".gif", Gif(pictures[i])));
+    }
+    const auto decoded = test::DecodeAll(folder, files);
+    ASSERT_EQ(decoded.size(), pictures.size());
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        const IndexedImage& p = pictures[i];
+        SCOPED_TRACE(std::to_string(p.width) + "x" + std::to_string(p.height) + " of " +
+                     std::to_string(p.palette.size()));
+        ASSERT_EQ(decoded[i].size(), p.indices.size() * 4);
+        for (std::size_t k = 0; k < p.indices.size(); ++k) {
+            const Rgb want = p.palette[p.indices[k]];
+            ASSERT_EQ(decoded[i][k * 4], want.r) << "pixel " << k;
+            ASSERT_EQ(decoded[i][k * 4 + 1], want.g) << "pixel " << k;
+            ASSERT_EQ(decoded[i][k * 4 + 2], want.b) << "pixel " << k;
+        }
+    }
+}
+
+TEST(ImageGif, ImageMagickSeesTheTransparentColour) {
+    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    IndexedImage image = Random(20, 10, 4, 9);
+    image.transparentIndex = 2;
+    test::MagickFolder folder;
+    const std::string file = folder.Write("t.gif", Gif(image));
+    const std::vector<std::uint8_t> rgba = test::DecodeAll(folder, {file}).at(0);
+    ASSERT_EQ(rgba.size(), image.indices.size() * 4);
+    for (std::size_t k = 0; k < image.indices.size(); ++k) {
+        EXPECT_EQ(rgba[k * 4 + 3], image.indices[k] == 2 ? 0 : 255) << k;
+    }
+}
+
+}  // namespace
+}  // namespace tarn

@@ -1,0 +1,113 @@
+// JPEG files read back by ImageMagick: the size, pixels close to the original by quality,
+// the quality ImageMagick estimates from the quantisation tables, the colour sampling, and
+// sizes that fill no whole block.
+#include "print/image_jpeg.h"
+
+#include "image_magick.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+std::vector<std::uint8_t> Jpeg(const Image& image, int quality) {
+    std::vector<std::uint8_t> bytes;
+    WriteJpeg(image, quality,
+              [&](std::span<const std::uint8_t> part) { bytes.insert(bytes.end(), part.begin(), part.end()); });
+    return bytes;
+}
+
+// A smooth photograph stand-in with an edge, so both flat and busy blocks occur.
+Image Scene(int w, int h) {
+    Image image(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double fx = static_cast<double>(x) / w, fy = static_cast<double>(y) / h;
+            image.at(x, y) =
+                Bgra{static_cast<std::uint8_t>(255 * fy), static_cast<std::uint8_t>(128 + 100 * std::sin(fx * 9)),
+                     static_cast<std::uint8_t>(x < w / 2 ? 40 : 220), 255};
+        }
+    return image;
+}
+
+double MeanError(const Image& image, const std::vector<std::uint8_t>& rgba) {
+    double sum = 0;
+    for (std::size_t i = 0; i < image.pixels().size(); ++i) {
+        const Bgra p = image.pixels()[i];
+        sum += std::abs(rgba[i * 4] - p.r) + std::abs(rgba[i * 4 + 1] - p.g) + std::abs(rgba[i * 4 + 2] - p.b);
+    }
+    return sum / (3.0 * image.pixels().size());
+}
+
+TEST(ImageJpeg, ImageMagickReadsItAtTheQualityAsked) {
+    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    const Image scene = Scene(160, 96);
+    test::MagickFolder folder;
+    struct Case {
+        int quality;
+        const char* sampling;
+        double maxError;
+    };
+    const Case cases[] = {{10, "2x2,1x1,1x1", 12},  {50, "2x2,1x1,1x1", 4},   {75, "2x2,1x1,1x1", 3},
+                          {89, "2x2,1x1,1x1", 2.5}, {90, "1x1,1x1,1x1", 1.5}, {100, "1x1,1x1,1x1", 0.8}};
+    std::vector<std::string> files;
+    for (const Case& c : cases) {
+        const std::string file = folder.Write("q" + std::to_string(c.quality) + ".jpg", Jpeg(scene, c.quality));
+        // ImageMagick estimates the quality by matching the quantisation tables against
+        // the scaled standard tables, so it must name the quality that was asked for.
+        EXPECT_EQ(test::Identify(file, "%m %w %h %Q %[jpeg:sampling-factor]"),
+                  "JPEG 160 96 " + std::to_string(c.quality) + " " + c.sampling);
+        files.push_back(file);
+    }
+    const auto decoded = test::DecodeAll(folder, files);
+    double previous = 1e9;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].quality);
+        ASSERT_EQ(decoded[i].size(), scene.pixels().size() * 4);
+        const double error = MeanError(scene, decoded[i]);
+        EXPECT_LT(error, cases[i].maxError);
+        EXPECT_LT(error, previous) << "a higher quality is closer to the original";
+        previous = error;
+    }
+}
+
+// Gentle slopes in every direction: a block padded wrongly at the right or bottom edge
+// shows as a large error there.
+Image Slopes(int w, int h) {
+    Image image(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.at(x, y) =
+                Bgra{static_cast<std::uint8_t>(100 + (x + y) % 100), static_cast<std::uint8_t>(200 - y % 150),
+                     static_cast<std::uint8_t>(20 + 2 * (x % 100)), 255};
+    return image;
+}
+
+TEST(ImageJpeg, SizesThatFillNoWholeBlock) {
+    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    test::MagickFolder folder;
+    const std::pair<int, int> sizes[] = {{1, 1}, {7, 3}, {17, 9}, {33, 65}, {250, 1}};
+    std::vector<std::string> files;
+    std::vector<Image> scenes;
+    for (const auto& [w, h] : sizes) {
+        for (int quality : {60, 95}) {
+            scenes.push_back(Slopes(w, h));
+            files.push_back(
+                folder.Write(std::to_string(w) + "x" + std::to_string(h) + "-" + std::to_string(quality) + ".jpg",
+                             Jpeg(scenes.back(), quality)));
+        }
+    }
+    const auto decoded = test::DecodeAll(folder, files);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        ASSERT_EQ(decoded[i].size(), scenes[i].pixels().size() * 4);
+        EXPECT_LT(MeanError(scenes[i], decoded[i]), 3.0);
+    }
+}
+
+}  // namespace
+}  // namespace tarn
