@@ -431,9 +431,17 @@ SaveDialogView WaitForSaveDialog(WindowQuery query, Milliseconds timeout) {
             },
             timeout))
         throw DriverError(L"no save dialog appeared within " + std::to_wstring(timeout.count()) + L" ms");
-    // The dialog fills its boxes after it is shown; its Save button is the last thing ready.
-    WaitUntil([&] { return found.Control(IDOK).IsEnabled() && !found.Control(kFileTypeCombo).Entries().empty(); },
-              timeout);
+    // The dialog fills its boxes after it is shown, and may be too busy listing a large
+    // folder to answer at first; it is ready when its Save button is and its types are listed.
+    WaitUntil(
+        [&] {
+            try {
+                return found.Control(IDOK).IsEnabled() && !found.Control(kFileTypeCombo).Entries().empty();
+            } catch (const DriverError&) {
+                return false;
+            }
+        },
+        timeout);
     return ReadSaveDialog(found);
 }
 
