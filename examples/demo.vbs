@@ -4,7 +4,11 @@
 ' check-box columns, some colours and one hidden row) and exports it without asking the
 ' user anything, once per table method, into the folder given on the command line:
 '
-'     cscript //nologo demo.vbs C:\Temp\demo-output
+'     cscript //nologo demo.vbs C:\Temp\demo-output [GRID-FILE]
+'
+' With a GRID-FILE, the grid is the test host's (ExportTestHost.Grid) loaded from that file
+' instead (make demo passes examples\sample-grid.txt). It also writes an RTF document and a
+' text document.
 '
 ' Each method prints one line: the method, what ExportTable returned, and the file asked for.
 Option Explicit
@@ -257,7 +261,7 @@ End Function
 Dim fso, folder, engine, grid, methods, method, target, ok, outcome
 
 If WScript.Arguments.Count < 1 Then
-    WScript.Echo "usage: cscript //nologo demo.vbs OUTPUT-FOLDER"
+    WScript.Echo "usage: cscript //nologo demo.vbs OUTPUT-FOLDER [GRID-FILE]"
     WScript.Quit 1
 End If
 
@@ -282,7 +286,12 @@ engine.Quiet = True
 engine.SkipFieldSelection = True
 engine.SkipFilenameSelection = True
 
-Set grid = BuildOrderGrid()
+If WScript.Arguments.Count >= 2 Then
+    Set grid = CreateObject("ExportTestHost.Grid")
+    grid.LoadFromFile WScript.Arguments(1)
+Else
+    Set grid = BuildOrderGrid()
+End If
 
 ' Method name and the extension of the file it writes.
 methods = Array(Array("CSV", "csv"), Array("TXT", "txt"), Array("HTML", "html"), Array("MHTML", "mht"), _
@@ -304,4 +313,21 @@ For Each method In methods
     On Error GoTo 0
 
     WScript.Echo Padded(method(0), 8) & " -> " & outcome & "  " & target
+Next
+
+' Documents handed over as one string: RTF kept as markup in an .rtf file, or read as
+' plain text into a .txt file; plain text as it is.
+Const REPORT_RTF = "{\rtf1\ansi{\fonttbl\f0\fswiss Arial;}{\colortbl ;\red192\green0\blue0;}\f0\fs24 Orders {\b week 10}\par\cf1 Two deliveries are late.\cf0\par}"
+Dim documents, document
+documents = Array(Array("RTF", "demo-document.rtf", REPORT_RTF), Array("RTF", "demo-document-plain.txt", REPORT_RTF), _
+                  Array("TXT", "demo-note.txt", "Orders, week 10" & vbCrLf & "Two deliveries are late."))
+For Each document In documents
+    target = fso.BuildPath(folder, document(1))
+    engine.TargetFilename = target
+    On Error Resume Next
+    If document(0) = "RTF" Then ok = engine.ExportRTF(document(2), "RTF") Else ok = engine.ExportText(document(2), "TXT")
+    If Err.Number <> 0 Then outcome = "error " & Err.Number & ": " & Err.Description Else outcome = Padded(CStr(ok), 5)
+    Err.Clear
+    On Error GoTo 0
+    WScript.Echo Padded(document(0), 8) & " -> " & outcome & "  " & target
 Next

@@ -15,7 +15,8 @@ def main():
     winehost.register_all("win64")
     demo = winehost.ROOT / "examples" / "demo.vbs"
     code, text = winehost.run([winehost.system_tool("cscript.exe", "win64"), "//nologo",
-                               winehost.win_path(demo), winehost.win_path(out)])
+                               winehost.win_path(demo), winehost.win_path(out),
+                               winehost.win_path(winehost.ROOT / "examples" / "sample-grid.txt")])
     print(text, end="")
     winehost.stop_server()
     print(f"Output folder: {out}")

@@ -39,7 +39,11 @@ protected:
     bool DoExportRTF(const std::wstring& rtf) override;
     bool DoExportText(const std::wstring& text) override;
 };
-class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {};
+// HTML pages (html/): tables here; charts, pictures, images and text later.
+class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {
+protected:
+    bool DoExportTable(IDispatch* table) override;
+};
 class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
 class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {};
 
