@@ -45,7 +45,15 @@ protected:
     bool DoExportTable(IDispatch* table) override;
 };
 class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
-class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {};
+// Image files (print/image_export.cpp).
+class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {
+protected:
+    bool DoExportTable(IDispatch* table) override;
+    bool DoExportChart(IDispatch* chart) override;
+    bool DoExportPicture(IPictureDisp* picture) override;
+    bool DoExportEMFFile(const std::wstring& path) override;
+    bool DoExportImageFile(const std::wstring& path) override;
+};
 
 class ExportXLSObject final : public ExporterClass<ExportXLSObject, _ExportXLS> {
 public:

@@ -11,9 +11,8 @@
 #include "html/html_output.h"
 #include "html/html_table.h"
 #include "print/image_converter.h"
+#include "print/picture_file.h"
 #include "tables/grid_table.h"
-
-#include <olectl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,65 +24,23 @@ namespace tarn {
 namespace {
 constexpr wchar_t kHtmlErrorCaption[] = L"Export HTML";
 
-// The handle of a picture object, 0 when there is none.
-long PictureHandle(IDispatch* picture) {
-    if (!picture) return 0;
-    ComPtr<IPicture> pic;
-    if (SUCCEEDED(picture->QueryInterface(IID_PPV_ARGS(&pic)))) {
-        OLE_HANDLE handle = 0;
-        if (SUCCEEDED(pic->get_Handle(&handle))) return static_cast<long>(handle);
-        return 0;
-    }
-    LateBound object(picture);
-    return VariantToLong(object.Get(L"Handle"));
-}
-
 // Writes a cell picture once per handle as a GIF with magenta transparent. Failures leave
 // the page with a broken image rather than stopping it.
 class CellPictures {
 public:
-    explicit CellPictures(std::wstring folder) : folder_(std::move(folder)) {}
-
     void Save(IDispatch* picture, long handle, const std::wstring& gifPath) noexcept {
         if (!saved_.insert(handle).second) return;
+        std::wstring temp;
         TryStep([&] {
-            ComPtr<IPicture> pic;
-            ThrowIfFailed(picture->QueryInterface(IID_PPV_ARGS(&pic)), L"Reading a cell picture");
-            SHORT type = PICTYPE_NONE;
-            pic->get_Type(&type);
-            const wchar_t* extension = type == PICTYPE_BITMAP ? L".bmp"
-                                       : type == PICTYPE_METAFILE ? L".wmf"
-                                       : type == PICTYPE_ICON ? L".ico"
-                                       : type == PICTYPE_ENHMETAFILE ? L".emf"
-                                                                     : L"";
-            std::wstring temp = FolderOf(ModulePath()) + L"ExportImage" + std::to_wstring(handle) + extension;
-            SavePictureFile(pic.Get(), temp);
+            temp = FolderOf(ModulePath()) + L"ExportImage" + std::to_wstring(handle) + PictureExtensionOf(picture);
+            SavePictureFile(picture, temp);
             ImageConverter converter;
             if (converter.Load(temp)) (void)converter.SaveGif(gifPath, Rgb{255, 0, 255});
-            converter.Release();
-            DeleteFileW(temp.c_str());
         });
+        if (!temp.empty()) DeleteFileW(temp.c_str());
     }
 
 private:
-    static void SavePictureFile(IPicture* picture, const std::wstring& path) {
-        ComPtr<IStream> stream;
-        ThrowIfFailed(CreateStreamOnHGlobal(nullptr, TRUE, &stream), L"Saving a cell picture");
-        LONG size = 0;
-        ThrowIfFailed(picture->SaveAsFile(stream.Get(), TRUE, &size), L"Saving a cell picture");
-        HGLOBAL memory = nullptr;
-        ThrowIfFailed(GetHGlobalFromStream(stream.Get(), &memory), L"Saving a cell picture");
-        auto out = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (out == INVALID_HANDLE_VALUE) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Saving a cell picture");
-        const void* bytes = GlobalLock(memory);
-        DWORD written = 0;
-        BOOL ok = WriteFile(out, bytes, static_cast<DWORD>(size), &written, nullptr);
-        GlobalUnlock(memory);
-        CloseHandle(out);
-        if (!ok) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Saving a cell picture");
-    }
-
-    std::wstring folder_;
     std::set<long> saved_;
 };
 
@@ -103,7 +60,7 @@ struct GridLook {
 class TableWriter {
 public:
     TableWriter(ExportOptions& o, GridTable& grid, const HtmlTarget& target, AnsiTextStream& out)
-        : o_(o), grid_(grid), target_(target), out_(out), pictures_(target.resourceFolder) {}
+        : o_(o), grid_(grid), target_(target), out_(out) {}
 
     long Write(ExportMessages& messages) {
         const long cols = grid_.Cols();
@@ -179,7 +136,7 @@ private:
 
         std::wstring content;
         ComPtr<IDispatch> picture = grid_.CellPicture(r, c);
-        if (long handle = PictureHandle(picture.Get()); handle != 0) {
+        if (long handle = PictureHandleOf(picture.Get()); handle != 0) {
             std::wstring name = std::to_wstring(handle) + L".gif";
             pictures_.Save(picture.Get(), handle, target_.resourceFolder + L"\\" + name);
             content = L"<img src=" + target_.Source(name) + L">";
