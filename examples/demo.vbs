@@ -7,10 +7,11 @@
 '     cscript //nologo demo.vbs C:\Temp\demo-output [GRID-FILE]
 '
 ' With a GRID-FILE, the grid is the test host's (ExportTestHost.Grid) loaded from that file
-' instead (make demo passes examples\sample-grid.txt). It also writes an RTF document and a
-' text document.
+' instead (make demo passes examples\sample-grid.txt), and the test host's chart is exported
+' as PNG, GIF and JPEG pictures too. It also writes an RTF document and a text document.
 '
-' Each method prints one line: the method, what ExportTable returned, and the file asked for.
+' Each export prints one line: the method, what ExportTable or ExportChart returned, and the
+' file asked for.
 Option Explicit
 
 ' ---------------------------------------------------------------------------------------
@@ -314,6 +315,28 @@ For Each method In methods
 
     WScript.Echo Padded(method(0), 8) & " -> " & outcome & "  " & target
 Next
+
+' A chart as pictures: the engine has the chart draw itself on white at its own size (its
+' Width and Height in twips, 15 to a pixel: 600 x 400 here) and converts the drawing. The
+' chart's own background colour is put back afterwards.
+Dim chart
+If WScript.Arguments.Count >= 2 Then
+    Set chart = CreateObject("ExportTestHost.Chart")
+    chart.Width = 9000
+    chart.Height = 6000
+    chart.DeskColor = RGB(240, 240, 232)
+    methods = Array(Array("PNG", "png"), Array("GIF", "gif"), Array("JPEG", "jpg"))
+    For Each method In methods
+        target = fso.BuildPath(folder, "demo-chart." & method(1))
+        engine.TargetFilename = target
+        On Error Resume Next
+        ok = engine.ExportChart(chart, method(0))
+        If Err.Number <> 0 Then outcome = "error " & Err.Number & ": " & Err.Description Else outcome = Padded(CStr(ok), 5)
+        Err.Clear
+        On Error GoTo 0
+        WScript.Echo Padded(method(0), 8) & " -> " & outcome & "  " & target
+    Next
+End If
 
 ' Documents handed over as one string: RTF kept as markup in an .rtf file, or read as
 ' plain text into a .txt file; plain text as it is.
