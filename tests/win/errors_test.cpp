@@ -2,6 +2,7 @@
 // through vtable calls and through IDispatch alike, and never as a crash.
 #include "com/errors.h"
 #include "component.h"
+#include "engine/exporter_classes.h"
 
 #include <stdexcept>
 
@@ -36,36 +37,52 @@ TEST_F(ErrorsTest, BoundaryTurnsEveryExceptionIntoAnHresultWithText) {
     EXPECT_FALSE(TryStep([] { throw ComError(E_FAIL, L"skipped"); }));
 }
 
+// An exporter whose text export fails the way a real one does when its file is locked.
+class LockedFileExporter final : public ExporterClass<LockedFileExporter, _ExportCSV> {
+protected:
+    bool DoExportText(const std::wstring&) override { throw ComError(E_ACCESSDENIED, L"The file is locked"); }
+};
+
 TEST_F(ErrorsTest, FailingMembersReportThroughVtableAndDispatch) {
-    auto engine = Create<_Engine>(__uuidof(::Engine));
-    ASSERT_TRUE(engine);
+    // The exporter's dispatch reads the type library of the component's file.
+    SetModuleHandle(TheComponent().module);
+    ComPtr<_ExportMEthod> exporter;
+    ASSERT_EQ(LockedFileExporter::CreateInstance(__uuidof(_ExportMEthod), reinterpret_cast<void**>(exporter.GetAddressOf())),
+              S_OK);
     ComPtr<ISupportErrorInfo> support;
-    ASSERT_EQ(engine.As(&support), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(_Engine)), S_OK);
+    ASSERT_EQ(exporter.As(&support), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(_ExportMEthod)), S_OK);
 
     // A member that fails sets error info for vtable callers...
-    IDispatch* list = reinterpret_cast<IDispatch*>(1);
-    HRESULT hr = engine->get_SendToMethods(&list);
-    EXPECT_TRUE(FAILED(hr));
-    EXPECT_EQ(list, nullptr);
-    EXPECT_NE(LastErrorDescription(), L"<no error info>");
+    VARIANT_BOOL result = VARIANT_TRUE;
+    EXPECT_EQ(exporter->ExportText(unique_bstr(L"x").get(), &result), E_ACCESSDENIED);
+    EXPECT_EQ(result, VARIANT_FALSE);
+    EXPECT_EQ(LastErrorDescription(), L"The file is locked");
 
     // ...and late-bound callers get DISP_E_EXCEPTION with the same text in EXCEPINFO.
     DISPID id = 0;
-    LPOLESTR name = const_cast<LPOLESTR>(L"sendtomethods");
-    ASSERT_EQ(engine->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK) << "names are matched without case";
-    DISPPARAMS none{};
-    VARIANT result;
-    VariantInit(&result);
+    LPOLESTR name = const_cast<LPOLESTR>(L"exporttext");
+    ASSERT_EQ(exporter->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK) << "names are matched without case";
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"x");
+    DISPPARAMS params{&text, nullptr, 1, 0};
+    VARIANT returned;
+    VariantInit(&returned);
     EXCEPINFO excep{};
-    EXPECT_EQ(engine->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, &excep, nullptr),
+    EXPECT_EQ(exporter->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &returned, &excep, nullptr),
               DISP_E_EXCEPTION);
-    EXPECT_EQ(excep.scode, hr);
-    EXPECT_NE(Text(excep.bstrDescription), L"");
+    EXPECT_EQ(excep.scode, E_ACCESSDENIED);
+    EXPECT_EQ(Text(excep.bstrDescription), L"The file is locked");
     EXPECT_EQ(Text(excep.bstrSource), L"TarnwickExports7");
     SysFreeString(excep.bstrDescription);
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrHelpFile);
+    VariantClear(&text);
+    exporter.Reset();
+    support.Reset();
+    ReleaseModuleCaches();
+    SetModuleHandle(nullptr);
 }
 
 TEST_F(ErrorsTest, BadLateBoundCallsAreRefusedCleanly) {
