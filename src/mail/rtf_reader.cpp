@@ -106,6 +106,7 @@ public:
                 FlushBytes();
                 skipping_ = 0;
                 EndGroup();
+                if (stack_.size() == 1) break;  // the document's own group has closed: the rest is not part of it
             } else if (c == L'\\') {
                 ++pos_;
                 ControlSequence();

@@ -115,7 +115,8 @@ TEST(RtfReader, HostileInputEndsQuicklyWithoutCrashing) {
     open.append(200000, L'{');
     EXPECT_EQ(Plain(open + L"unclosed"), L"unclosed");
 
-    EXPECT_EQ(Plain(L"{\\rtf1 a}}}}}b"), L"ab") << "stray closing braces are ignored";
+    EXPECT_EQ(Plain(L"{\\rtf1 a}}}}}b"), L"a") << "what follows the document's closing brace is not read";
+    EXPECT_EQ(Plain(std::wstring(L"{\\rtf1 a\\par\n}\0", 15)), L"a") << "as the control saves it, with a NUL after the document";
     EXPECT_EQ(Plain(L"{\\rtf1 x\\fs99999999999999999999999 y\\f-2147483649 z\\cf99999999999 w}"), L"xyzw");
     EXPECT_EQ(Plain(L"{\\rtf1 a\\bin-5 b}"), L"ab");
     EXPECT_EQ(Plain(L"{\\rtf1 a\\bin99999999999 bcdef"), L"a");

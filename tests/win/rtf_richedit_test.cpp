@@ -30,6 +30,27 @@ std::wstring RichEditText(const std::string& rtf) {
     return text;
 }
 
+// The RTF the control itself writes for the document it holds (what WordPad saves).
+std::string RichEditRtf(const std::string& rtf) {
+    LoadLibraryW(L"riched20.dll");
+    HWND edit = CreateWindowExW(0, RICHEDIT_CLASSW, L"", WS_POPUP | ES_MULTILINE, 0, 0, 400, 300, nullptr, nullptr,
+                                nullptr, nullptr);
+    if (!edit) return {};
+    SETTEXTEX set{ST_DEFAULT, CP_ACP};
+    SendMessageW(edit, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&set), reinterpret_cast<LPARAM>(rtf.c_str()));
+    std::string written;
+    EDITSTREAM stream{};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&written);
+    stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) -> DWORD {
+        reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<char*>(bytes), static_cast<size_t>(count));
+        *done = count;
+        return 0;
+    };
+    SendMessageW(edit, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+    DestroyWindow(edit);
+    return written;
+}
+
 std::wstring OurText(const std::string& rtf) { return RtfToPlainText(std::wstring(rtf.begin(), rtf.end())); }
 
 TEST(RtfAgainstRichEdit, EverydayDocumentsReadTheSame) {
@@ -53,6 +74,22 @@ TEST(RtfAgainstRichEdit, EverydayDocumentsReadTheSame) {
     for (const char* rtf : documents) {
         SCOPED_TRACE(rtf);
         EXPECT_EQ(Narrow(OurText(rtf)), Narrow(RichEditText(rtf)));
+    }
+}
+
+// Documents as the control saves them: font and colour tables, \\viewkind, \\uc1, \\pard
+// with spacing, language tags and escapes chosen by the control rather than by us.
+TEST(RtfAgainstRichEdit, DocumentsTheControlWroteReadTheSame) {
+    const char* documents[] = {
+        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}{\\colortbl ;\\red0\\green0"
+        "\\blue255;}\\f0\\fs20 Sales {\\b 2026}\\par\\qc\\f1\\cf1 Centred caf\\'e9\\par\\pard tab\\tab end}",
+        "{\\rtf1\\ansi\\uc1 euro \\u8364? and quotes \\ldblquote x\\rdblquote\\par second}",
+    };
+    for (const char* source : documents) {
+        std::string saved = RichEditRtf(source);
+        SCOPED_TRACE(saved);
+        ASSERT_EQ(saved.rfind("{\\rtf", 0), 0u);
+        EXPECT_EQ(Narrow(OurText(saved)), Narrow(RichEditText(saved)));
     }
 }
 
