@@ -1,6 +1,7 @@
 // Comma- and tab-separated table export.
 #include "tables/delimited_export.h"
 
+#include "com/errors.h"
 #include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
@@ -32,26 +33,14 @@ DelimitedCell ReadCell(GridTable& grid, long row, long col) {
     if (cell.hasPicture && cell.text.empty()) cell.dataValue = VariantToText(grid.Cell(CellSetting::Data, row, col));
     return cell;
 }
-}  // namespace
 
-bool ExportDelimitedTable(ExportOptions& o, IDispatch* table, const DelimitedFlavor& flavor) {
-    std::wstring fileTitle;
-    if (!o.skipFilenameSelection) {
-        if (!ShowSaveDialog(o.targetFilename, fileTitle, {flavor.defaultExt, flavor.filter, o.initDir, flavor.dialogTitle}))
-            return false;
-        ProcessPendingMessages();
-    }
-    o.targetFilename = EnsureExtension(o.targetFilename, flavor.extensions);
-    std::unique_ptr<AnsiTextStream> out = OpenExportFile(o.targetFilename);
-    if (!out) return false;
-
-    GridTable grid(table);
-    grid.SetRedraw(false);
+// The header lines and every written row; returns the row counter (-1 when none was written).
+long WriteRows(const ExportOptions& o, GridTable& grid, AnsiTextStream& out, const DelimitedFlavor& flavor,
+               const std::wstring& fileTitle, ExportMessages& messages) {
     for (const std::wstring& line :
          DelimitedHeaderLines({o.programName, o.programVersion, GeneralDateTimeNow(), o.title, o.subTitle}))
-        out->WriteLine(line);
+        out.WriteLine(line);
 
-    ExportMessages messages(o.quiet);
     if (!o.quiet) {
         messages.SetProgressTitle(L"Exporting to " + fileTitle);
         messages.ShowProgress(L"0 records ...");
@@ -73,12 +62,37 @@ bool ExportDelimitedTable(ExportOptions& o, IDispatch* table, const DelimitedFla
             AppendDelimitedField(line, first, flavor.separator, ReadCell(grid, r, c));
             first = false;
         }
-        out->WriteLine(line);
+        out.WriteLine(line);
         if (!o.quiet && ++counter % 10 == 0) messages.ShowProgress(std::to_wstring(counter) + L" records ...");
     }
+    return counter;
+}
+}  // namespace
 
-    messages.CloseProgress();
-    out->Close();
+bool ExportDelimitedTable(ExportOptions& o, IDispatch* table, const DelimitedFlavor& flavor) {
+    std::wstring fileTitle;
+    if (!o.skipFilenameSelection) {
+        if (!ShowSaveDialog(o.targetFilename, fileTitle, {flavor.defaultExt, flavor.filter, o.initDir, flavor.dialogTitle}))
+            return false;
+        ProcessPendingMessages();
+    }
+    o.targetFilename = EnsureExtension(o.targetFilename, flavor.extensions);
+    std::unique_ptr<AnsiTextStream> out = OpenExportFile(o.targetFilename);
+    if (!out) return false;
+
+    GridTable grid(table);
+    grid.SetRedraw(false);
+    ExportMessages messages(o.quiet);
+    long counter = -1;
+    try {
+        counter = WriteRows(o, grid, *out, flavor, fileTitle, messages);
+        messages.CloseProgress();
+        out->Close();
+    } catch (...) {
+        // The export ends with its error, but the host's grid must paint again.
+        TryStep([&] { grid.SetRedraw(true); });
+        throw;
+    }
     grid.SetRedraw(true);
     messages.ShowCompleted(std::to_wstring(std::max(counter, 0L)) + L" records exported to " +
                            FileNameOf(o.targetFilename, false));

@@ -23,7 +23,8 @@ extern const DelimitedFlavor kTabSeparated;
 
 // Asks for the file unless skipped, writes the grid and reports. False when the user
 // cancelled or the file could not be opened; an error of the grid or the file while rows
-// are written ends the export with that error, keeping what was written.
+// are written ends the export with that error, keeping what was written and turning the
+// grid's Redraw back on.
 bool ExportDelimitedTable(ExportOptions& options, IDispatch* table, const DelimitedFlavor& flavor);
 
 }  // namespace tarn
