@@ -78,3 +78,9 @@ include(cmake/testhost.cmake)
 add_executable(image_convert_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/image_convert_bench.cpp)
 target_link_options(image_convert_bench PRIVATE ${TARN_STATIC_RUNTIME})
 target_link_libraries(image_convert_bench PRIVATE tarn_core)
+
+# The delimited export benchmark (bench/run_delimited_bench.py runs it beside Python's csv).
+add_executable(delimited_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/delimited_bench.cpp)
+add_dependencies(delimited_bench TarnwickExports7 ExportTestHost)
+target_link_options(delimited_bench PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(delimited_bench PRIVATE tarn_core psapi)
