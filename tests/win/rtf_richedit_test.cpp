@@ -30,6 +30,12 @@ std::wstring RichEditText(const std::string& rtf) {
     return text;
 }
 
+DWORD CALLBACK CollectRtf(DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) {
+    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<char*>(bytes), static_cast<size_t>(count));
+    *done = count;
+    return 0;
+}
+
 // The RTF the control itself writes for the document it holds (what WordPad saves).
 std::string RichEditRtf(const std::string& rtf) {
     LoadLibraryW(L"riched20.dll");
@@ -41,11 +47,7 @@ std::string RichEditRtf(const std::string& rtf) {
     std::string written;
     EDITSTREAM stream{};
     stream.dwCookie = reinterpret_cast<DWORD_PTR>(&written);
-    stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE bytes, LONG count, LONG* done) -> DWORD {
-        reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<char*>(bytes), static_cast<size_t>(count));
-        *done = count;
-        return 0;
-    };
+    stream.pfnCallback = CollectRtf;
     SendMessageW(edit, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
     DestroyWindow(edit);
     return written;
