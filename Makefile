@@ -62,16 +62,20 @@ fuzz: $(FUZZ_BIN)
 	# Keep the committed corpus small: the 200 smallest inputs that add coverage.
 	ls -S tests/fuzz/corpus/rtf | head -n -200 | sed 's|^|tests/fuzz/corpus/rtf/|' | xargs -r rm -f
 
-# Pictures of the component's windows for docs/screenshots. Xvfb has no window manager, so
-# for this run Wine draws the title bars itself (unmanaged windows for win_tests.exe).
+# Pictures of the component's windows for docs/screenshots, the field selection dialog with
+# and without its method part among them. Xvfb has no window manager, so for this run Wine
+# draws the title bars itself (unmanaged windows for win_tests.exe). Every Wine program of
+# the run starts inside the one X server, and the run waits for its wineserver to end:
+# a wineserver left running without a display makes later windows fail to appear.
 SHOTS_KEY := HKCU\Software\Wine\AppDefaults\win_tests.exe
 .PHONY: screenshots
 screenshots: deps
 	@[ -f build/win64/CMakeCache.txt ] || cmake --preset win64 >/dev/null
 	cmake --build build/win64 --target win_tests -j $(JOBS)
-	python3 -c 'import sys; sys.path.insert(0, "scripts"); import winehost; winehost.ensure_prefix()'
 	mkdir -p docs/screenshots
-	wine reg add '$(SHOTS_KEY)\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-	TARN_SCREENSHOTS='Z:$(CURDIR)/docs/screenshots' xvfb-run -a -s "-screen 0 1280x1024x24" \
-		wine build/win64/win_tests.exe --gtest_also_run_disabled_tests --gtest_filter='ScreenshotTest.*'; \
-	status=$$?; wine reg delete '$(SHOTS_KEY)' /f >/dev/null 2>&1; exit $$status
+	TARN_SCREENSHOTS='Z:$(CURDIR)/docs/screenshots' xvfb-run -a -s "-screen 0 1280x1024x24" sh -c ' \
+		[ -f "$$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1; \
+		wine reg add "$(SHOTS_KEY)\X11 Driver" /v Managed /d N /f >/dev/null 2>&1; \
+		wine build/win64/win_tests.exe --gtest_also_run_disabled_tests \
+			--gtest_filter="ScreenshotTest.*:SelectFieldsScreenshotTest.*"; \
+		status=$$?; wine reg delete "$(SHOTS_KEY)" /f >/dev/null 2>&1; wineserver -w; exit $$status'

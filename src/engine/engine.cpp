@@ -2,10 +2,12 @@
 #include "engine/engine.h"
 
 #include "com/handles.h"
+#include "engine/catalogue.h"
 #include "engine/component_info.h"
 #include "engine/exporter_classes.h"
 #include "engine/method_table.h"
 #include "engine/select_fields.h"
+#include "engine/send_to_methods.h"
 #include "tables/grid_table.h"
 
 namespace tarn {
@@ -96,7 +98,7 @@ bool Engine::RunTableExport(IDispatch* grid, const std::wstring& method) {
     if (options_.targetFilename.empty()) options_.skipFilenameSelection = false;
 
     if (!skipFieldSelection_ || selectMethod_) {
-        TryStep([&] { options_.columnList = SelectFields(grid, working, *this); });
+        TryStep([&] { options_.columnList = SelectFields(grid, working, this); });
     } else if (options_.columnList.empty()) {
         TryStep([&] { options_.columnList = AllColumnsList(GridTable(grid).Cols()); });
     }
@@ -202,16 +204,16 @@ HRESULT Engine::ExportText(BSTR text, BSTR* method, VARIANT_BOOL* result) {
     });
 }
 
-HRESULT Engine::ExportMethods(ObjectType*, IDispatch** result) {
+HRESULT Engine::ExportMethods(ObjectType* objectType, IDispatch** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
-    return ReportError(E_NOTIMPL, L"The list of export methods is not available in this build");
+    return ComBoundary([&] { *result = NewExportMethods(objectType ? *objectType : ObjectTypeTable).Detach(); });
 }
 
 HRESULT Engine::get_SendToMethods(IDispatch** result) {
     if (!result) return E_POINTER;
     *result = nullptr;
-    return ReportError(E_NOTIMPL, L"The list of send-to targets is not available in this build");
+    return ComBoundary([&] { *result = NewSendToMethods().Detach(); });
 }
 
 // No delivery reports success to the caller.
