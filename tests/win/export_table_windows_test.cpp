@@ -9,7 +9,7 @@
 #include "common_ui.h"
 
 #include <atomic>
-#include <cwctype>
+#include <cwchar>
 
 namespace tarn::test {
 namespace {
