@@ -10,8 +10,8 @@
 #include "engine/exporter_classes.h"
 #include "html/html_output.h"
 #include "html/html_table.h"
-#include "print/image_converter.h"
-#include "print/picture_file.h"
+#include "imaging/image_converter.h"
+#include "imaging/picture_file.h"
 #include "tables/grid_table.h"
 
 #include <algorithm>

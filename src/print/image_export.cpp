@@ -9,8 +9,8 @@
 #include "common/save_dialog.h"
 #include "common/screen_metrics.h"
 #include "engine/exporter_classes.h"
-#include "print/image_converter.h"
-#include "print/picture_file.h"
+#include "imaging/image_converter.h"
+#include "imaging/picture_file.h"
 #include "tables/grid_table.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 // GIF files: the header, colour table and transparency fields against the format's
 // layout, and the LZW code stream read back by ImageMagick at the lengths where code
 // widths change and the dictionary starts over.
-#include "print/image_gif.h"
+#include "imaging/image_gif.h"
 
 #include "image_magick.h"
 

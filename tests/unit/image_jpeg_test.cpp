@@ -1,7 +1,7 @@
 // JPEG files read back by ImageMagick: the size, pixels close to the original by quality,
 // the quality ImageMagick estimates from the quantisation tables, the colour sampling, and
 // sizes that fill no whole block.
-#include "print/image_jpeg.h"
+#include "imaging/image_jpeg.h"
 
 #include "image_magick.h"
 

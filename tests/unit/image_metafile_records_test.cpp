@@ -1,8 +1,8 @@
 // The record walk over metafiles: sound EMF and WMF record sequences pass; files cut
 // anywhere, records of impossible size, and files without their end record are refused.
-#include "print/metafile_records.h"
+#include "imaging/metafile_records.h"
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // GIF palettes: exact colours and no dithering for pictures of few colours, an optimised
 // palette with dithering for photographs, clean flat areas either way, and the reserved
 // transparent slot.
-#include "print/image_palette.h"
-#include "print/palette_search.h"
+#include "imaging/image_palette.h"
+#include "imaging/palette_search.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Header probing: each format's size from headers built byte by byte after the formats'
 // layouts and from files other programs wrote; absurd sizes refused after reading only
 // the header; truncated and corrupt headers refused cleanly.
-#include "print/image_probe.h"
+#include "imaging/image_probe.h"
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Resampling: output sizes, flat colours up to the borders, averaging when shrinking,
 // degenerate one-pixel pictures, overshoot clamping, and alpha that lends no colour.
-#include "print/image_resample.h"
+#include "imaging/image_resample.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // TGA files field by field against the format's layout, and read back by ImageMagick.
-#include "print/image_tga.h"
+#include "imaging/image_tga.h"
 
 #include "image_magick.h"
 

@@ -2,7 +2,7 @@
 // quality in the quantisation tables, GIF transparency, files other programs wrote, and
 // refusal of missing, corrupt, truncated and absurd files without a crash or a stray file.
 #include "image_test_support.h"
-#include "print/image_converter.h"
+#include "imaging/image_converter.h"
 
 #include <algorithm>
 #include <array>

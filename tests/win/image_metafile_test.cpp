@@ -2,8 +2,8 @@
 // recorded here with GDI, drawn at their own size at 96 DPI or at the size asked for, and
 // refusal of truncated, corrupt and oversized ones.
 #include "image_test_support.h"
-#include "print/gdi_handles.h"
-#include "print/image_converter.h"
+#include "imaging/gdi_handles.h"
+#include "imaging/image_converter.h"
 
 #include <cstring>
 #include <memory>

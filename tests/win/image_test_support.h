@@ -4,7 +4,7 @@
 
 #include "com/handles.h"
 #include "component.h"
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <wincodec.h>
 

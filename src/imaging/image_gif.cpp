@@ -1,7 +1,7 @@
 // GIF89a: header, logical screen, colour table sized to the palette, graphic control
 // extension for transparency, image descriptor, and the variable-width LZW code stream in
 // sub-blocks of at most 255 bytes.
-#include "print/image_gif.h"
+#include "imaging/image_gif.h"
 
 #include <algorithm>
 #include <array>

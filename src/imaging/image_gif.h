@@ -2,8 +2,8 @@
 // the transparent index in a graphic control extension, LZW-compressed pixels. Portable.
 #pragma once
 
-#include "print/byte_output.h"
-#include "print/image_palette.h"
+#include "imaging/byte_output.h"
+#include "imaging/image_palette.h"
 
 namespace tarn {
 

@@ -1,7 +1,7 @@
 // Temporary file beside the target, then MoveFileEx over it.
-#include "print/replacing_file.h"
+#include "imaging/replacing_file.h"
 
-#include "print/last_error.h"
+#include "imaging/last_error.h"
 
 #include <windows.h>
 

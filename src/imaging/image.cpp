@@ -1,5 +1,5 @@
 // The in-memory picture and the size limits.
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // Resampling a picture to another size with a separable Lanczos-3 filter. Portable.
 #pragma once
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 namespace tarn {
 

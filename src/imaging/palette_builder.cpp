@@ -1,8 +1,8 @@
 // Median cut over histogram cells followed by k-means. Cells act as points at their mean
 // colour, weighted by their pixel count, in the 3:4:2 weighted RGB space.
-#include "print/palette_builder.h"
+#include "imaging/palette_builder.h"
 
-#include "print/palette_search.h"
+#include "imaging/palette_search.h"
 
 #include <algorithm>
 #include <array>

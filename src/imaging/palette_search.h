@@ -2,7 +2,7 @@
 // Portable; shared by the palette builder and the ditherer.
 #pragma once
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <cstdint>
 #include <span>

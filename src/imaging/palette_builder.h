@@ -2,7 +2,7 @@
 // variance-minimising cuts, refined by a few rounds of k-means. Portable.
 #pragma once
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <cstdint>
 #include <span>

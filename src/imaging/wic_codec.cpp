@@ -1,6 +1,6 @@
 // WIC decoding to BGRA and encoding from it. Rows are converted and written in bands, so
 // an encode needs a band of extra memory, not a second copy of the picture.
-#include "print/wic_codec.h"
+#include "imaging/wic_codec.h"
 
 #include "com/errors.h"
 

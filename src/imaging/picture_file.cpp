@@ -1,13 +1,13 @@
 // Picture objects to files. Bitmaps are written from their pixels rather than through
 // IPicture::SaveAsFile, which some platforms answer with success and no bytes for pictures
 // made from a bitmap handle.
-#include "print/picture_file.h"
+#include "imaging/picture_file.h"
 
 #include "com/errors.h"
 #include "com/handles.h"
 #include "com/late_bound.h"
 #include "common/win_handles.h"
-#include "print/gdi_handles.h"
+#include "imaging/gdi_handles.h"
 
 #include <olectl.h>
 

@@ -1,5 +1,5 @@
 // Nearest palette colour: a sorted-axis search with pruning, behind a cache.
-#include "print/palette_search.h"
+#include "imaging/palette_search.h"
 
 #include <algorithm>
 #include <climits>

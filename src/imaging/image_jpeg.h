@@ -2,8 +2,8 @@
 // by a quality percentage, Huffman tables fitted to each picture. Portable.
 #pragma once
 
-#include "print/byte_output.h"
-#include "print/image.h"
+#include "imaging/byte_output.h"
+#include "imaging/image.h"
 
 namespace tarn {
 

@@ -1,5 +1,5 @@
 // TGA, image type 2 (uncompressed true colour), 24 bits per pixel.
-#include "print/image_tga.h"
+#include "imaging/image_tga.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // diffusion, except where it has flat areas, whose colours are kept exactly. Portable.
 #pragma once
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <cstdint>
 #include <optional>

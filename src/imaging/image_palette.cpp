@@ -1,10 +1,10 @@
 // Palette indices for GIF: the exact path for pictures of few colours, and for the rest an
 // optimised palette (flat-area colours kept exactly) with serpentine Floyd-Steinberg
 // dithering of the other pixels.
-#include "print/image_palette.h"
+#include "imaging/image_palette.h"
 
-#include "print/palette_builder.h"
-#include "print/palette_search.h"
+#include "imaging/palette_builder.h"
+#include "imaging/palette_search.h"
 
 #include <algorithm>
 #include <unordered_map>

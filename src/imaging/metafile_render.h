@@ -2,8 +2,8 @@
 // given pixel size, on white, with GDI.
 #pragma once
 
-#include "print/image.h"
-#include "print/image_probe.h"
+#include "imaging/image.h"
+#include "imaging/image_probe.h"
 
 #include <cstdint>
 #include <span>

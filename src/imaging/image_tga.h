@@ -2,8 +2,8 @@
 // lower left), with the version 2 footer. Portable.
 #pragma once
 
-#include "print/byte_output.h"
-#include "print/image.h"
+#include "imaging/byte_output.h"
+#include "imaging/image.h"
 
 namespace tarn {
 

@@ -1,8 +1,8 @@
 // Record walks: EMF records measure themselves in bytes (a multiple of four), WMF records
 // in 16-bit words; EMF ends with EMR_EOF, WMF with a record whose function is 0.
-#include "print/metafile_records.h"
+#include "imaging/metafile_records.h"
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <string>
 

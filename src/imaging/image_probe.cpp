@@ -1,8 +1,8 @@
 // Signatures and size fields of the picture formats the component reads, each parsed with
 // every offset and count checked against what the file holds.
-#include "print/image_probe.h"
+#include "imaging/image_probe.h"
 
-#include "print/image.h"
+#include "imaging/image.h"
 
 #include <array>
 #include <cmath>

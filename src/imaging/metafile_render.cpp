@@ -1,10 +1,10 @@
 // Metafiles into a 32-bit top-down DIB section: EMF bytes directly, WMF bytes converted to
 // an enhanced metafile first (after the 22-byte placeable header, which GDI does not read).
-#include "print/metafile_render.h"
+#include "imaging/metafile_render.h"
 
 #include "com/errors.h"
-#include "print/gdi_handles.h"
-#include "print/last_error.h"
+#include "imaging/gdi_handles.h"
+#include "imaging/last_error.h"
 
 #include <algorithm>
 #include <climits>

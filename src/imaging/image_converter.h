@@ -5,8 +5,8 @@
 #pragma once
 
 #include "com/handles.h"
-#include "print/image.h"
-#include "print/image_probe.h"
+#include "imaging/image.h"
+#include "imaging/image_probe.h"
 
 #include <wincodec.h>
 

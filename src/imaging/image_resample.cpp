@@ -1,7 +1,7 @@
 // Separable Lanczos-3 resampling: per-axis tap tables, then one pass per output row that
 // filters the source rows vertically into a float row and that row horizontally, so memory
 // beyond the two pictures is one source row wide.
-#include "print/image_resample.h"
+#include "imaging/image_resample.h"
 
 #include <algorithm>
 #include <cmath>

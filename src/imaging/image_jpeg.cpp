@@ -2,7 +2,7 @@
 // the Huffman symbols; every possible symbol also gets a code, so the tables built from
 // the sample serve the whole picture in the second pass, which writes it. Nothing is
 // stored between the passes: memory stays at one MCU.
-#include "print/image_jpeg.h"
+#include "imaging/image_jpeg.h"
 
 #include <algorithm>
 #include <array>

@@ -1,18 +1,18 @@
 // The conversion service: the probe guards every load, WIC decodes and writes BMP, PNG and
 // TIFF, GDI draws metafiles, and our own writers make GIF, JPEG and TGA. Every operation
 // runs inside Attempt, which turns any exception into false and a readable LastError.
-#include "print/image_converter.h"
+#include "imaging/image_converter.h"
 
 #include "com/errors.h"
-#include "print/image_gif.h"
-#include "print/image_jpeg.h"
-#include "print/image_palette.h"
-#include "print/image_resample.h"
-#include "print/image_tga.h"
-#include "print/metafile_records.h"
-#include "print/metafile_render.h"
-#include "print/replacing_file.h"
-#include "print/wic_codec.h"
+#include "imaging/image_gif.h"
+#include "imaging/image_jpeg.h"
+#include "imaging/image_palette.h"
+#include "imaging/image_resample.h"
+#include "imaging/image_tga.h"
+#include "imaging/metafile_records.h"
+#include "imaging/metafile_render.h"
+#include "imaging/replacing_file.h"
+#include "imaging/wic_codec.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // without a word. Portable.
 #pragma once
 
-#include "print/image_probe.h"
+#include "imaging/image_probe.h"
 
 #include <cstdint>
 #include <span>
