@@ -7,7 +7,7 @@
 #include "com/handles.h"
 #include "com/late_bound.h"
 #include "common/file_names.h"
-#include "engine/export_options.h"
+#include "common/export_options.h"
 #include "engine/select_fields_form.h"
 #include "tables/grid_table.h"
 
