@@ -39,7 +39,8 @@ class FileSink final : public ByteSink {
 public:
     FileSink(unique_hfile file, std::wstring path) : file_(std::move(file)), path_(std::move(path)) {}
 
-    void Write(std::string_view bytes) override {
+protected:
+    void Put(std::string_view bytes) override {
         while (!bytes.empty()) {
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
             DWORD written = 0;
@@ -49,7 +50,7 @@ public:
         }
     }
 
-    void Close() override {
+    void Finish() override {
         HANDLE file = file_.release();
         if (!CloseHandle(file)) ThrowLastError(L"Cannot close ", path_);
     }
