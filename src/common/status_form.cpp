@@ -21,9 +21,8 @@ constexpr int kMargin = 10;
 thread_local StatusForm* t_form = nullptr;
 
 int ScreenDpi() noexcept {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
+    const unique_window_dc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return dpi > 0 ? dpi : 96;
 }
 
@@ -35,8 +34,8 @@ void RegisterWindowClass(WNDPROC procedure) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = StatusForm::kClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Registering the progress window class");
+    ThrowLastErrorIf(!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS,
+                     L"Registering the progress window class");
 }
 
 // Centred on the owner, or on the work area when there is none.
@@ -80,7 +79,7 @@ StatusForm::StatusForm() : dpi_(ScreenDpi()) {
     const POINT at = CentredPosition(owner, width, height);
     HWND window = CreateWindowExW(exStyle, kClassName, kDefaultTitle, style, at.x, at.y, width, height, owner, nullptr,
                                   ModuleHandle(), this);
-    if (!window) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Creating the progress window");
+    ThrowLastErrorIf(!window, L"Creating the progress window");
     window_.reset(window);
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "com/module.h"
-#include "common/win_handles.h"
+#include "com/handles.h"
 
 #include <windows.h>
 

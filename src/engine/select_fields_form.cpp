@@ -4,6 +4,7 @@
 #include "engine/select_fields_form.h"
 
 #include "com/errors.h"
+#include "com/handles.h"
 #include "com/module.h"
 #include "common/file_names.h"
 #include "common/message_box.h"
@@ -69,15 +70,15 @@ void Centre(HWND window, HWND owner) noexcept {
 }
 
 void FitLabel(HWND label, int left, int top, int width, int height) noexcept {
-    HDC dc = GetDC(label);
+    const unique_window_dc dc(label);
     if (!dc) return;
-    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
     wchar_t text[64] = {};
     const int length = GetWindowTextW(label, text, 64);
     SIZE extent{};
-    GetTextExtentPoint32W(dc, text, length, &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(label, dc);
+    {
+        const unique_select_object font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.get(), text, length, &extent);
+    }
     if (extent.cx > width) MoveWindow(label, left, top, extent.cx, height, FALSE);
 }
 
@@ -98,7 +99,7 @@ void SelectFieldsForm::ShowModal(HWND owner) {
     closedByOK_ = false;
     const INT_PTR shown = DialogBoxParamW(ModuleHandle(), MAKEINTRESOURCEW(IDD_SelectFieldsForm), owner,
                                           &SelectFieldsForm::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (shown == -1) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Showing the field selection dialog");
+    ThrowLastErrorIf(shown == -1, L"Showing the field selection dialog");
     // The host repaints where the window was before the export keeps the thread busy.
     if (closedByOK_) ProcessPendingMessages();
 }

@@ -39,7 +39,7 @@ void PrepareSideFolder(const ExportOptions& o, HtmlTarget& target) {
     if (target.mhtmlMode) {
         wchar_t shortPath[MAX_PATH];
         DWORD n = GetShortPathNameW(target.resourceFolder.c_str(), shortPath, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Finding the side folder");
+        ThrowLastErrorIf(n == 0 || n >= MAX_PATH, L"Finding the side folder");
         target.resourceFolder = shortPath;
     }
 }

@@ -4,7 +4,7 @@
 #include "com/errors.h"
 #include "common/export_file.h"
 #include "common/message_box.h"
-#include "common/win_handles.h"
+#include "com/handles.h"
 #include "common_ui.h"
 
 namespace tarn::test {

@@ -4,7 +4,7 @@
 // answers them, logs what it saw, takes pictures, and always ends by itself.
 #include "common/export_file.h"
 #include "common/save_dialog.h"
-#include "common/win_handles.h"
+#include "com/handles.h"
 #include "common_ui.h"
 
 #include <sstream>
