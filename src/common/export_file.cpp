@@ -4,7 +4,7 @@
 
 #include "com/errors.h"
 #include "com/handles.h"
-#include "common/message_box.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 

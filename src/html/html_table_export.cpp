@@ -7,7 +7,7 @@
 #include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
-#include "common/message_box.h"
+#include "ui/message_box.h"
 #include "common/screen_metrics.h"
 #include "html/html_output.h"
 #include "html/html_table.h"

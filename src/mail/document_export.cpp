@@ -4,9 +4,9 @@
 
 #include "common/export_file.h"
 #include "common/file_names.h"
-#include "common/message_box.h"
 #include "common/save_dialog.h"
 #include "mail/rtf_reader.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 

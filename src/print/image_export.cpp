@@ -6,12 +6,12 @@
 
 #include "com/errors.h"
 #include "common/file_names.h"
-#include "common/message_box.h"
 #include "common/save_dialog.h"
 #include "common/screen_metrics.h"
 #include "imaging/image_converter.h"
 #include "imaging/picture_file.h"
 #include "tables/grid_table.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 

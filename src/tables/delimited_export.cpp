@@ -5,10 +5,10 @@
 #include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
-#include "common/message_box.h"
 #include "common/save_dialog.h"
 #include "tables/delimited_text.h"
 #include "tables/grid_table.h"
+#include "ui/message_box.h"
 
 #include <algorithm>
 #include <vector>

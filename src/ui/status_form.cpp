@@ -1,9 +1,9 @@
-// The progress window: class registration with the module's own instance, DPI-scaled
-// layout from 96-DPI sizes, and the object reached through GWLP_USERDATA.
-#include "common/status_form.h"
+// The progress window: a BaseWindow of this module's class, laid out from 96-DPI sizes.
+#include "ui/status_form.h"
 
 #include "com/errors.h"
 #include "common/message_pump.h"
+#include "common/screen_metrics.h"
 
 #include <string>
 
@@ -19,31 +19,6 @@ constexpr int kMargin = 10;
 // Deliberately a plain pointer: the window must be destroyed by its export on this
 // thread, never by thread-exit code running under the loader lock.
 thread_local StatusForm* t_form = nullptr;
-
-int ScreenDpi() noexcept {
-    const unique_window_dc screen(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-    return dpi > 0 ? dpi : 96;
-}
-
-void RegisterWindowClass(WNDPROC procedure) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = ModuleHandle();
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = StatusForm::kClassName;
-    ThrowLastErrorIf(!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS,
-                     L"Registering the progress window class");
-}
-
-// Centred on the owner, or on the work area when there is none.
-POINT CentredPosition(HWND owner, int width, int height) noexcept {
-    RECT area{};
-    if (!owner || !GetWindowRect(owner, &area)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    return {area.left + (area.right - area.left - width) / 2, area.top + (area.bottom - area.top - height) / 2};
-}
 
 }  // namespace
 
@@ -61,8 +36,8 @@ void StatusForm::Unload() noexcept {
     t_form = nullptr;
 }
 
-StatusForm::StatusForm() : dpi_(ScreenDpi()) {
-    RegisterWindowClass(&StatusForm::WindowProc);
+StatusForm::StatusForm() : dpi_(ScreenDpiY()) {
+    RegisterModuleWindowClass(kClassName, &StatusForm::WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
@@ -70,17 +45,17 @@ StatusForm::StatusForm() : dpi_(ScreenDpi()) {
 
     const DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME;
-    RECT frame{0, 0, MulDiv(kClientWidth, dpi_, 96), MulDiv(kClientHeight, dpi_, 96)};
+    RECT frame{0, 0, ScaleTo(kClientWidth, dpi_), ScaleTo(kClientHeight, dpi_)};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     // Owned by the host's active window, so it stays above the host and goes with it.
     HWND owner = GetActiveWindow();
-    const POINT at = CentredPosition(owner, width, height);
-    HWND window = CreateWindowExW(exStyle, kClassName, kDefaultTitle, style, at.x, at.y, width, height, owner, nullptr,
+    HWND window = CreateWindowExW(exStyle, kClassName, kDefaultTitle, style, 0, 0, width, height, owner, nullptr,
                                   ModuleHandle(), this);
     ThrowLastErrorIf(!window, L"Creating the progress window");
     window_.reset(window);
+    CentreWindow(window, owner);
 }
 
 StatusForm::~StatusForm() {
@@ -103,45 +78,34 @@ void StatusForm::ShowMessage(std::wstring_view text) {
     ProcessPendingMessages();
 }
 
-LRESULT CALLBACK StatusForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<StatusForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<StatusForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_CREATE && form) form->OnCreate(window);
-    if (!form) return DefWindowProcW(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        // Destroyed with its owner: nothing left to destroy later.
-        if (form->window_.get() == window) static_cast<void>(form->window_.release());
-        form->message_ = nullptr;
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-    return form->OnMessage(window, message, wParam, lParam);
-}
-
-LRESULT StatusForm::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT StatusForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
+        case WM_CREATE: OnCreate(); return 0;
         case WM_SIZE: OnSize(LOWORD(lParam), HIWORD(lParam)); return 0;
         // The export that opened the window closes it; the user cannot.
         case WM_CLOSE: return 0;
-        default: return DefWindowProcW(window, message, wParam, lParam);
+        default: return DefaultHandling(message, wParam, lParam);
     }
 }
 
-void StatusForm::OnCreate(HWND window) noexcept {
+// Destroyed with its owner, or by the reset in the destructor: nothing left to destroy.
+void StatusForm::OnDetach() noexcept {
+    static_cast<void>(window_.release());
+    message_ = nullptr;
+}
+
+void StatusForm::OnCreate() noexcept {
     // A sunken one-line panel; file names may contain "&", so no prefix underlining.
     message_ =
         CreateWindowExW(WS_EX_STATICEDGE, L"STATIC", L"",
                         WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE | SS_ENDELLIPSIS, 0, 0, 0, 0,
-                        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageId)), ModuleHandle(), nullptr);
+                        hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMessageId)), ModuleHandle(), nullptr);
     if (message_ && font_) SendMessageW(message_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 
 void StatusForm::OnSize(int width, int height) noexcept {
     if (!message_) return;
-    const int margin = MulDiv(kMargin, dpi_, 96);
+    const int margin = ScaleTo(kMargin, dpi_);
     MoveWindow(message_, margin, margin, width - 2 * margin, height - 2 * margin, TRUE);
 }
 
