@@ -4,7 +4,7 @@
 
 #include "com/errors.h"
 #include "com/module.h"
-#include "common/export_file.h"
+#include "ui/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
 #include "ui/message_box.h"

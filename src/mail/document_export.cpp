@@ -2,10 +2,10 @@
 // plain text, or plain text as it is.
 #include "mail/document_export.h"
 
-#include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/save_dialog.h"
 #include "mail/rtf_reader.h"
+#include "ui/export_file.h"
 #include "ui/message_box.h"
 
 #include <windows.h>

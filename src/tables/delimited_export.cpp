@@ -2,12 +2,12 @@
 #include "tables/delimited_export.h"
 
 #include "com/errors.h"
-#include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
 #include "common/save_dialog.h"
 #include "tables/delimited_text.h"
 #include "tables/grid_table.h"
+#include "ui/export_file.h"
 #include "ui/message_box.h"
 
 #include <algorithm>

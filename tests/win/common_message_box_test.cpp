@@ -3,8 +3,8 @@
 // output file opener with its "Cannot open" message.
 #include "com/errors.h"
 #include "com/handles.h"
-#include "common/export_file.h"
 #include "common_ui.h"
+#include "ui/export_file.h"
 #include "ui/message_box.h"
 
 namespace tarn::test {

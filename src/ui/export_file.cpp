@@ -1,6 +1,6 @@
 // Output files: a file sink over CreateFile/WriteFile, the code-page encoder, and the
 // "Cannot open" message.
-#include "common/export_file.h"
+#include "ui/export_file.h"
 
 #include "com/errors.h"
 #include "com/handles.h"
