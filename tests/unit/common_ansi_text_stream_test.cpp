@@ -22,6 +22,7 @@ struct Recorded {
 class RecordingSink : public ByteSink {
 public:
     explicit RecordingSink(Recorded& r) : r_(r) {}
+
 protected:
     void Put(std::string_view bytes) override { r_.writes.emplace_back(bytes); }
     void Finish() override { r_.closed = true; }
