@@ -2,7 +2,7 @@
 // 2000 x 1500 photograph-like picture, and the two sample GIFs (a table screenshot drawn
 // with GDI, a photograph) that show the palette choices. Run by bench/run_image_bench.py,
 // which times ImageMagick on the same source file; see docs/benchmarks.md.
-#include "imaging/gdi_handles.h"
+#include "com/handles.h"
 #include "imaging/image_converter.h"
 #include "imaging/image_resample.h"
 

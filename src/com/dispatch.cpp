@@ -7,26 +7,45 @@
 #include "com/com_object.h"
 #include "com/handles.h"
 
-#include <cstring>
-#include <memory>
 #include <vector>
 
 namespace tarn {
 
 namespace {
+// A FUNCDESC or TYPEATTR a type info handed out, given back to it.
+template <class Desc>
+class unique_type_desc {
+public:
+    explicit unique_type_desc(ITypeInfo* info) noexcept : info_(info) {}
+    unique_type_desc(const unique_type_desc&) = delete;
+    unique_type_desc& operator=(const unique_type_desc&) = delete;
+    ~unique_type_desc() {
+        if (desc_) Release(desc_);
+    }
+    Desc** put() noexcept { return &desc_; }
+    const Desc& operator*() const noexcept { return *desc_; }
+    const Desc* operator->() const noexcept { return desc_; }
+
+private:
+    void Release(FUNCDESC* desc) noexcept { info_->ReleaseFuncDesc(desc); }
+    void Release(TYPEATTR* attr) noexcept { info_->ReleaseTypeAttr(attr); }
+    ITypeInfo* info_;
+    Desc* desc_ = nullptr;
+};
+using unique_funcdesc = unique_type_desc<FUNCDESC>;
+using unique_typeattr = unique_type_desc<TYPEATTR>;
+
 VARTYPE ScalarType(const TYPEDESC& t, ITypeInfo* info) {
     switch (t.vt) {
         case VT_INT: return VT_I4;
         case VT_USERDEFINED: {
             ComPtr<ITypeInfo> ref;
-            TYPEATTR* attr = nullptr;
-            VARTYPE vt = VT_EMPTY;
-            if (SUCCEEDED(info->GetRefTypeInfo(t.hreftype, &ref)) && SUCCEEDED(ref->GetTypeAttr(&attr))) {
-                if (attr->typekind == TKIND_ENUM) vt = VT_I4;
-                if (attr->typekind == TKIND_ALIAS) vt = ScalarType(attr->tdescAlias, ref.Get());
-                ref->ReleaseTypeAttr(attr);
-            }
-            return vt;
+            if (FAILED(info->GetRefTypeInfo(t.hreftype, &ref))) return VT_EMPTY;
+            unique_typeattr attr(ref.Get());
+            if (FAILED(ref->GetTypeAttr(attr.put()))) return VT_EMPTY;
+            if (attr->typekind == TKIND_ENUM) return VT_I4;
+            if (attr->typekind == TKIND_ALIAS) return ScalarType(attr->tdescAlias, ref.Get());
+            return VT_EMPTY;
         }
         case VT_PTR: {
             // A pointer to an interface is an object reference.
@@ -78,132 +97,153 @@ void FillException(EXCEPINFO* excep, HRESULT hr) {
     }
 }
 
-struct FuncDescOwner {
-    ITypeInfo* info;
-    FUNCDESC* desc;
-    ~FuncDescOwner() {
-        if (desc) info->ReleaseFuncDesc(desc);
-    }
+// How the caller's arguments map onto the member's parameters.
+struct ArgumentPlan {
+    bool isPut = false;
+    UINT given = 0;       // every argument, a put's value included
+    UINT positional = 0;  // the arguments before a put's value
+    int lastInput = -1;   // the parameter a put's value goes to
+    int retval = -1;      // the parameter that returns the result, if any
 };
+
+// Step 1: the member `flags` asks for, a method or property get, or a property put (by
+// value or by reference).
+HRESULT FindMember(ITypeInfo* info, DISPID id, WORD flags, bool isPut, unique_funcdesc& func) {
+    ComPtr<ITypeInfo2> info2;
+    if (FAILED(info->QueryInterface(IID_PPV_ARGS(&info2)))) return E_UNEXPECTED;
+    UINT index = 0;
+    HRESULT found = DISP_E_MEMBERNOTFOUND;
+    if (isPut) {
+        if (flags & DISPATCH_PROPERTYPUT) found = info2->GetFuncIndexOfMemId(id, INVOKE_PROPERTYPUT, &index);
+        if (FAILED(found) && (flags & DISPATCH_PROPERTYPUTREF))
+            found = info2->GetFuncIndexOfMemId(id, INVOKE_PROPERTYPUTREF, &index);
+    } else {
+        if (flags & DISPATCH_METHOD) found = info2->GetFuncIndexOfMemId(id, INVOKE_FUNC, &index);
+        if (FAILED(found) && (flags & DISPATCH_PROPERTYGET))
+            found = info2->GetFuncIndexOfMemId(id, INVOKE_PROPERTYGET, &index);
+    }
+    if (FAILED(found) || FAILED(info->GetFuncDesc(index, func.put()))) return DISP_E_MEMBERNOTFOUND;
+    return S_OK;
+}
+
+// Step 2: the caller's arguments counted against the member's inputs. Only a put's value
+// may be named.
+HRESULT CountInputs(const FUNCDESC& f, const DISPPARAMS* params, bool isPut, ArgumentPlan& plan) {
+    plan.isPut = isPut;
+    plan.given = params ? params->cArgs : 0;
+    const UINT named = params ? params->cNamedArgs : 0;
+    if (named > (isPut ? 1u : 0u) || (named == 1 && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
+        return DISP_E_NONAMEDARGS;
+    if (isPut && plan.given == 0) return DISP_E_PARAMNOTOPTIONAL;
+    plan.positional = plan.given - named - (isPut && named == 0 ? 1 : 0);
+    UINT inputs = 0;
+    for (int i = 0; i < f.cParams; ++i) {
+        if (f.lprgelemdescParam[i].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) {
+            plan.retval = i;
+        } else {
+            plan.lastInput = i;
+            ++inputs;
+        }
+    }
+    if (plan.positional + (isPut ? 1u : 0u) > inputs) return DISP_E_BADPARAMCOUNT;
+    return S_OK;
+}
+
+// Step 3: parameter `i`'s value, converted to its declared type (a missing optional one
+// given its default), into `value`, and what DispCallFunc passes for it (the value, or a
+// reference to it) into `passed`.
+HRESULT TakeArgument(ITypeInfo* info, const ELEMDESC& element, const DISPPARAMS* params, const ArgumentPlan& plan,
+                     int i, unique_variant& value, VARIANT& passed, UINT* argErr) {
+    const USHORT paramFlags = element.paramdesc.wParamFlags;
+    const VARTYPE declared = DeclaredType(element.tdesc, info);
+    if (declared == VT_EMPTY) return DISP_E_TYPEMISMATCH;
+    const VARTYPE base = declared & ~VT_BYREF;
+    if (paramFlags & PARAMFLAG_FRETVAL) {
+        V_VT(&value) = base;
+    } else {
+        const VARIANT* source = nullptr;
+        UINT slot = 0;
+        if (plan.isPut && i == plan.lastInput) {
+            source = &params->rgvarg[0];
+        } else if (static_cast<UINT>(i) < plan.positional) {
+            slot = plan.given - 1 - i;
+            source = &params->rgvarg[slot];
+        }
+        if (source && V_VT(source) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(source)) source = V_VARIANTREF(source);
+        const bool missing = !source || (V_VT(source) == VT_ERROR && V_ERROR(source) == DISP_E_PARAMNOTFOUND);
+        if (missing) {
+            if (paramFlags & PARAMFLAG_FHASDEFAULT)
+                source = &element.paramdesc.pparamdescex->varDefaultValue;
+            else if (!(paramFlags & PARAMFLAG_FOPT))
+                return DISP_E_PARAMNOTOPTIONAL;
+        }
+        if (source) {
+            if (FAILED(Convert(value, *source, base))) {
+                if (argErr) *argErr = slot;
+                return DISP_E_TYPEMISMATCH;
+            }
+        } else {
+            V_VT(&value) = VT_ERROR;
+            V_ERROR(&value) = DISP_E_PARAMNOTFOUND;
+        }
+    }
+    if (declared & VT_BYREF) {
+        V_VT(&passed) = declared;
+        V_BYREF(&passed) = StorageOf(value);
+    } else {
+        passed = value;
+    }
+    return S_OK;
+}
+
+// Step 4: the vtable member called; a failure it reports goes into EXCEPINFO from the
+// thread's error info, and the result parameter's value becomes the caller's.
+HRESULT CallAndCollect(void* instance, const FUNCDESC& f, std::vector<VARIANT>& passed,
+                       std::vector<unique_variant>& values, int retval, VARIANT* result, EXCEPINFO* excep) {
+    std::vector<VARTYPE> types(passed.size());
+    std::vector<VARIANT*> pointers(passed.size());
+    for (size_t i = 0; i < passed.size(); ++i) {
+        types[i] = V_VT(&passed[i]);
+        pointers[i] = &passed[i];
+    }
+    VARIANT returned;
+    VariantInit(&returned);
+    const HRESULT hr = DispCallFunc(instance, f.oVft, f.callconv, VT_ERROR, static_cast<UINT>(passed.size()),
+                                    types.data(), pointers.data(), &returned);
+    if (FAILED(hr)) return hr;
+    const HRESULT callResult = V_ERROR(&returned);
+    if (FAILED(callResult)) {
+        if (!excep) return callResult;
+        FillException(excep, callResult);
+        return DISP_E_EXCEPTION;
+    }
+    if (retval >= 0 && result) {
+        VariantClear(result);
+        *result = values[static_cast<size_t>(retval)];
+        VariantInit(&values[static_cast<size_t>(retval)]);  // the caller owns it now
+    }
+    return S_OK;
+}
 }  // namespace
 
 HRESULT InvokeThroughTypeInfo(ITypeInfo* info, void* instance, DISPID id, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* excep, UINT* argErr) noexcept {
     try {
-        ComPtr<ITypeInfo2> info2;
-        if (FAILED(info->QueryInterface(IID_PPV_ARGS(&info2)))) return E_UNEXPECTED;
         const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-        UINT index = 0;
-        HRESULT found = DISP_E_MEMBERNOTFOUND;
-        if (isPut) {
-            if (flags & DISPATCH_PROPERTYPUT) found = info2->GetFuncIndexOfMemId(id, INVOKE_PROPERTYPUT, &index);
-            if (FAILED(found) && (flags & DISPATCH_PROPERTYPUTREF))
-                found = info2->GetFuncIndexOfMemId(id, INVOKE_PROPERTYPUTREF, &index);
-        } else {
-            if (flags & DISPATCH_METHOD) found = info2->GetFuncIndexOfMemId(id, INVOKE_FUNC, &index);
-            if (FAILED(found) && (flags & DISPATCH_PROPERTYGET))
-                found = info2->GetFuncIndexOfMemId(id, INVOKE_PROPERTYGET, &index);
+        unique_funcdesc func(info);
+        if (const HRESULT hr = FindMember(info, id, flags, isPut, func); FAILED(hr)) return hr;
+        const FUNCDESC& f = *func;
+        ArgumentPlan plan;
+        if (const HRESULT hr = CountInputs(f, params, isPut, plan); FAILED(hr)) return hr;
+        const auto count = static_cast<size_t>(f.cParams);
+        std::vector<unique_variant> values(count);
+        std::vector<VARIANT> passed(count);
+        for (size_t i = 0; i < count; ++i) {
+            const HRESULT hr = TakeArgument(info, f.lprgelemdescParam[i], params, plan, static_cast<int>(i), values[i],
+                                            passed[i], argErr);
+            if (FAILED(hr)) return hr;
         }
-        if (FAILED(found)) return DISP_E_MEMBERNOTFOUND;
-        FuncDescOwner func{info, nullptr};
-        if (FAILED(info->GetFuncDesc(index, &func.desc))) return DISP_E_MEMBERNOTFOUND;
-        const FUNCDESC& f = *func.desc;
-
-        const UINT given = params ? params->cArgs : 0;
-        const UINT named = params ? params->cNamedArgs : 0;
-        if (named > (isPut ? 1u : 0u) || (named == 1 && params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))
-            return DISP_E_NONAMEDARGS;
-        if (isPut && given == 0) return DISP_E_PARAMNOTOPTIONAL;
-        const UINT positional = given - named - (isPut && named == 0 ? 1 : 0);
-
-        const int count = f.cParams;
-        auto values = std::make_unique<VARIANT[]>(count);
-        auto passed = std::make_unique<VARIANT[]>(count);
-        std::memset(values.get(), 0, sizeof(VARIANT) * count);
-        std::vector<VARTYPE> types(count);
-        std::vector<VARIANT*> pointers(count);
-        struct Cleanup {
-            VARIANT* v;
-            int n;
-            ~Cleanup() {
-                for (int i = 0; i < n; ++i) VariantClear(&v[i]);
-            }
-        } cleanup{values.get(), count};
-
-        int retval = -1;
-        int lastInput = -1;
-        for (int i = 0; i < count; ++i)
-            if (!(f.lprgelemdescParam[i].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)) lastInput = i;
-        UINT inputs = 0;
-        for (int i = 0; i < count; ++i)
-            if (!(f.lprgelemdescParam[i].paramdesc.wParamFlags & PARAMFLAG_FRETVAL)) ++inputs;
-        if (positional + (isPut ? 1u : 0u) > inputs) return DISP_E_BADPARAMCOUNT;
-
-        for (int i = 0; i < count; ++i) {
-            const ELEMDESC& element = f.lprgelemdescParam[i];
-            const USHORT paramFlags = element.paramdesc.wParamFlags;
-            VARTYPE declared = DeclaredType(element.tdesc, info);
-            if (declared == VT_EMPTY) return DISP_E_TYPEMISMATCH;
-            VARTYPE base = declared & ~VT_BYREF;
-            if (paramFlags & PARAMFLAG_FRETVAL) {
-                retval = i;
-                V_VT(&values[i]) = base;
-            } else {
-                const VARIANT* source = nullptr;
-                UINT slot = 0;
-                if (isPut && i == lastInput) {
-                    slot = 0;
-                    source = &params->rgvarg[0];
-                } else if (static_cast<UINT>(i) < positional) {
-                    slot = given - 1 - i;
-                    source = &params->rgvarg[slot];
-                }
-                if (source && V_VT(source) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(source))
-                    source = V_VARIANTREF(source);
-                bool missing = !source || (V_VT(source) == VT_ERROR && V_ERROR(source) == DISP_E_PARAMNOTFOUND);
-                if (missing) {
-                    if (paramFlags & PARAMFLAG_FHASDEFAULT)
-                        source = &element.paramdesc.pparamdescex->varDefaultValue;
-                    else if (!(paramFlags & PARAMFLAG_FOPT))
-                        return DISP_E_PARAMNOTOPTIONAL;
-                }
-                if (source) {
-                    if (FAILED(Convert(values[i], *source, base))) {
-                        if (argErr) *argErr = slot;
-                        return DISP_E_TYPEMISMATCH;
-                    }
-                } else {
-                    V_VT(&values[i]) = VT_ERROR;
-                    V_ERROR(&values[i]) = DISP_E_PARAMNOTFOUND;
-                }
-            }
-            if (declared & VT_BYREF) {
-                V_VT(&passed[i]) = declared;
-                V_BYREF(&passed[i]) = StorageOf(values[i]);
-            } else {
-                passed[i] = values[i];
-            }
-            types[i] = V_VT(&passed[i]);
-            pointers[i] = &passed[i];
-        }
-
-        VARIANT returned;
-        VariantInit(&returned);
-        HRESULT hr = DispCallFunc(instance, f.oVft, f.callconv, VT_ERROR, static_cast<UINT>(count), types.data(),
-                                  pointers.data(), &returned);
-        if (FAILED(hr)) return hr;
-        HRESULT callResult = V_ERROR(&returned);
-        if (FAILED(callResult)) {
-            if (!excep) return callResult;
-            FillException(excep, callResult);
-            return DISP_E_EXCEPTION;
-        }
-        if (retval >= 0 && result) {
-            VariantClear(result);
-            *result = values[retval];
-            VariantInit(&values[retval]);
-        }
-        return S_OK;
+        return CallAndCollect(instance, f, passed, values, plan.retval, result, excep);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

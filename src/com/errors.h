@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace tarn {
@@ -27,6 +28,21 @@ private:
 
 // Throws ComError when hr failed; `what` names the operation for the error text.
 void ThrowIfFailed(HRESULT hr, const wchar_t* what);
+
+// Throws ComError for the calling thread's last Win32 error; `what` names the failed step.
+// Calls that fail without setting an error code report E_FAIL.
+[[noreturn]] void ThrowLastError(std::wstring_view what);
+inline void ThrowLastErrorIf(bool failed, std::wstring_view what) {
+    if (failed) ThrowLastError(what);
+}
+
+// The system's text for an HRESULT or Win32 error code, without its line end; empty when
+// the system has none.
+std::wstring SystemMessage(DWORD code);
+
+// The description of an EXCEPINFO a call filled in (after its deferred fill-in), freeing
+// the strings it holds.
+std::wstring TakeExcepInfoDescription(EXCEPINFO& excep);
 
 // Sets the thread's error info (source "TarnwickExports7", the given description) and
 // returns hr, for methods that fail without an exception.

@@ -1,6 +1,8 @@
-// RAII owners for the Win32 and OLE resources the component touches. One owner per
-// resource kind, each named after what it closes, so no naked Release/SysFreeString/
-// RegCloseKey appears outside this header.
+// RAII owners for every Win32 and OLE resource the component touches, one header for all.
+// Each kind is one alias naming its close function (unique_any<Handle, &Close>), so no
+// naked Release/SysFreeString/RegCloseKey/DeleteObject/ReleaseDC appears outside this
+// header; the few owners that need more than a handle (BSTR, VARIANT, a window's DC, a
+// paint cycle, a selected object) are small classes below, with ScopeExit for the rest.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace tarn {
@@ -17,23 +20,104 @@ namespace tarn {
 using Microsoft::WRL::ComPtr;
 
 namespace detail {
-struct HkeyDeleter {
-    using pointer = HKEY;
-    void operator()(HKEY k) const noexcept { RegCloseKey(k); }
+template <class Handle, auto Close>
+struct HandleCloser {
+    using pointer = Handle;
+    void operator()(Handle handle) const noexcept { static_cast<void>(Close(handle)); }
 };
-struct LocalDeleter {
-    void operator()(void* p) const noexcept { LocalFree(p); }
-};
+// Handles whose "none" is INVALID_HANDLE_VALUE rather than null.
+inline BOOL CloseFileHandle(HANDLE file) noexcept { return file == INVALID_HANDLE_VALUE || CloseHandle(file); }
+inline BOOL CloseFindHandle(HANDLE find) noexcept { return find == INVALID_HANDLE_VALUE || FindClose(find); }
 }  // namespace detail
 
-using unique_hkey = std::unique_ptr<HKEY, detail::HkeyDeleter>;
+// An owned handle closed by `Close`, on the pattern of the Windows Implementation Libraries.
+template <class Handle, auto Close>
+using unique_any = std::unique_ptr<std::remove_pointer_t<Handle>, detail::HandleCloser<Handle, Close>>;
+
+using unique_hkey = unique_any<HKEY, &RegCloseKey>;
+using unique_hlocal = unique_any<HLOCAL, &LocalFree>;
+using unique_cotaskmem = unique_any<void*, &CoTaskMemFree>;
+// A file from CreateFile; INVALID_HANDLE_VALUE counts as empty.
+using unique_hfile = unique_any<HANDLE, &detail::CloseFileHandle>;
+// A search from FindFirstFile; INVALID_HANDLE_VALUE counts as empty.
+using unique_hfind = unique_any<HANDLE, &detail::CloseFindHandle>;
+using unique_hwnd = unique_any<HWND, &DestroyWindow>;
+using unique_hfont = unique_any<HFONT, &DeleteObject>;
+using unique_hbitmap = unique_any<HBITMAP, &DeleteObject>;
+// A memory DC from CreateCompatibleDC (a window's DC is unique_window_dc).
+using unique_hdc = unique_any<HDC, &DeleteDC>;
+using unique_henhmetafile = unique_any<HENHMETAFILE, &DeleteEnhMetaFile>;
+
+// Runs `onExit` when the scope ends, however it ends.
+template <class OnExit>
+class [[nodiscard]] ScopeExit {
+public:
+    explicit ScopeExit(OnExit onExit) noexcept : onExit_(std::move(onExit)) {}
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+    ~ScopeExit() { onExit_(); }
+
+private:
+    OnExit onExit_;
+};
+
+// A window's device context from GetDC (the screen's for a null window), released with it.
+class unique_window_dc {
+public:
+    explicit unique_window_dc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+    unique_window_dc(const unique_window_dc&) = delete;
+    unique_window_dc& operator=(const unique_window_dc&) = delete;
+    ~unique_window_dc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// One WM_PAINT cycle: BeginPaint on construction, EndPaint on destruction.
+class unique_paint {
+public:
+    explicit unique_paint(HWND window) noexcept : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    unique_paint(const unique_paint&) = delete;
+    unique_paint& operator=(const unique_paint&) = delete;
+    ~unique_paint() {
+        if (dc_) EndPaint(window_, &paint_);
+    }
+    HDC get() const noexcept { return dc_; }
+    const RECT& dirty() const noexcept { return paint_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
+// An object selected into a DC; the DC's previous object is selected back on destruction,
+// so the object can then be deleted.
+class unique_select_object {
+public:
+    unique_select_object(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+    unique_select_object(const unique_select_object&) = delete;
+    unique_select_object& operator=(const unique_select_object&) = delete;
+    ~unique_select_object() {
+        if (ok()) SelectObject(dc_, previous_);
+    }
+    bool ok() const noexcept { return previous_ && previous_ != HGDI_ERROR; }
+
+private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
 
 // An owned BSTR. Null and empty are the same text, as in OLE automation.
 class unique_bstr {
 public:
     unique_bstr() noexcept = default;
-    explicit unique_bstr(std::wstring_view text)
-        : p_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+    explicit unique_bstr(std::wstring_view text) : p_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
         if (!p_) throw std::bad_alloc();
     }
     unique_bstr(const unique_bstr&) = delete;

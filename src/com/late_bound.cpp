@@ -12,15 +12,6 @@
 namespace tarn {
 
 namespace {
-std::wstring ExcepDescription(EXCEPINFO& e) {
-    if (e.pfnDeferredFillIn) e.pfnDeferredFillIn(&e);
-    std::wstring text = FromBstr(e.bstrDescription);
-    SysFreeString(e.bstrDescription);
-    SysFreeString(e.bstrSource);
-    SysFreeString(e.bstrHelpFile);
-    return text;
-}
-
 HRESULT ExcepResult(const EXCEPINFO& e) {
     if (FAILED(e.scode)) return e.scode;
     if (e.wCode) return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, e.wCode);
@@ -67,7 +58,7 @@ HRESULT LateBound::Invoke(DISPID id, WORD flags, std::initializer_list<VARIANT> 
     UINT argErr = 0;
     HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &excep, &argErr);
     if (hr == DISP_E_EXCEPTION) {
-        std::wstring text = ExcepDescription(excep);
+        std::wstring text = TakeExcepInfoDescription(excep);
         if (error) *error = text;
         hr = ExcepResult(excep);
     }
@@ -89,7 +80,8 @@ unique_variant LateBound::Get(const wchar_t* member, std::initializer_list<VARIA
     HRESULT hr;
     if (args.size() == 0) {
         hr = Invoke(id, DISPATCH_PROPERTYGET, args, nullptr, result.put(), &error);
-        if (NotServedThisWay(hr)) hr = Invoke(id, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr, result.put(), &error);
+        if (NotServedThisWay(hr))
+            hr = Invoke(id, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr, result.put(), &error);
     } else {
         hr = Invoke(id, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args, nullptr, result.put(), &error);
         if (NotServedThisWay(hr)) hr = Invoke(id, DISPATCH_PROPERTYGET, args, nullptr, result.put(), &error);

@@ -34,7 +34,7 @@ std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD n = GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"GetModuleFileName");
+        ThrowLastErrorIf(n == 0, L"GetModuleFileName");
         if (n < path.size()) {
             path.resize(n);
             return path;

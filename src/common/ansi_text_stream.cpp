@@ -76,11 +76,13 @@ void AnsiTextStream::Append(std::wstring_view text, std::wstring_view lineEnd) {
 void AnsiTextStream::Drain() {
     if (buffer_.empty()) return;
     // Emptied even when the sink fails: bytes it refused are not offered twice.
-    struct ClearOnExit {
-        std::string& bytes;
-        ~ClearOnExit() { bytes.clear(); }
-    } clear{buffer_};
-    sink_->Write(buffer_);
+    try {
+        sink_->Write(buffer_);
+    } catch (...) {
+        buffer_.clear();
+        throw;
+    }
+    buffer_.clear();
 }
 
 void AnsiTextStream::Close() {

@@ -3,6 +3,7 @@
 #include "common/save_dialog.h"
 
 #include "common/file_names.h"
+#include "common/message_pump.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -55,6 +56,16 @@ bool ShowSaveDialog(std::wstring& fileName, std::wstring& fileTitle, const SaveD
     } catch (...) {
         return false;
     }
+}
+
+bool ChooseExportFile(ExportOptions& options, const SaveDialogRequest& request, std::wstring_view extensions,
+                      std::wstring& fileTitle) {
+    if (!options.skipFilenameSelection) {
+        if (!ShowSaveDialog(options.targetFilename, fileTitle, request)) return false;
+        ProcessPendingMessages();
+    }
+    options.targetFilename = EnsureExtension(options.targetFilename, extensions);
+    return true;
 }
 
 }  // namespace tarn

@@ -1,5 +1,8 @@
-// The save-file dialog every exporter shows before writing (unless its host skips it).
+// The save-file dialog every exporter shows before writing (unless its host skips it), and
+// the opening every file export shares: the dialog, then the extension rule.
 #pragma once
+
+#include "common/export_options.h"
 
 #include <string>
 #include <string_view>
@@ -20,5 +23,12 @@ struct SaveDialogRequest {
 // failure both stay exactly as they were and the result is false.
 [[nodiscard]] bool ShowSaveDialog(std::wstring& fileName, std::wstring& fileTitle,
                                   const SaveDialogRequest& request) noexcept;
+
+// Asks for the export's file unless SkipFilenameSelection is set (then `fileTitle` stays
+// as it was), lets the host repaint where the dialog was, and gives TargetFilename one of
+// the ";"-separated `extensions` (the first when it has none of them). False when the user
+// cancelled; the options are then unchanged.
+[[nodiscard]] bool ChooseExportFile(ExportOptions& options, const SaveDialogRequest& request,
+                                    std::wstring_view extensions, std::wstring& fileTitle);
 
 }  // namespace tarn

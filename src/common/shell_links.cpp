@@ -6,7 +6,6 @@
 #include "com/handles.h"
 #include "com/module.h"
 #include "common/file_names.h"
-#include "common/win_handles.h"
 
 #include <windows.h>
 #include <shellapi.h>

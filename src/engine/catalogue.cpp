@@ -63,15 +63,6 @@ VARIANT TextArg(const unique_bstr& text) noexcept {
     return v;
 }
 
-std::wstring ExceptionText(EXCEPINFO& e) {
-    if (e.pfnDeferredFillIn) e.pfnDeferredFillIn(&e);
-    std::wstring text = FromBstr(e.bstrDescription);
-    SysFreeString(e.bstrDescription);
-    SysFreeString(e.bstrSource);
-    SysFreeString(e.bstrHelpFile);
-    return text;
-}
-
 }  // namespace
 
 ScriptingDictionary::ScriptingDictionary() {
@@ -95,7 +86,7 @@ void ScriptingDictionary::Add(std::wstring_view key, std::wstring_view item) {
     if (SUCCEEDED(hr)) return;
     std::wstring detail;
     if (hr == DISP_E_EXCEPTION) {
-        detail = ExceptionText(exception);
+        detail = TakeExcepInfoDescription(exception);
         if (FAILED(exception.scode)) hr = exception.scode;
     }
     std::wstring text = L"Cannot add \"" + std::wstring(key) + L"\" to the list";

@@ -14,10 +14,9 @@ std::vector<BYTE> VersionBlock() {
     std::wstring path = ModulePath();
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"GetFileVersionInfoSize");
+    ThrowLastErrorIf(size == 0, L"GetFileVersionInfoSize");
     std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"GetFileVersionInfo");
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) ThrowLastError(L"GetFileVersionInfo");
     return block;
 }
 }  // namespace
@@ -46,8 +45,8 @@ std::wstring ComponentVersionText() {
     VS_FIXEDFILEINFO* info = nullptr;
     UINT bytes = 0;
     if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &bytes) || !info) return {};
-    return ShortVersionText(HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                            HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    return ShortVersionText(HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+                            LOWORD(info->dwFileVersionLS));
 }
 
 std::wstring ComponentDllText() { return PathWithoutExtension(ModulePath()); }

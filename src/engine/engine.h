@@ -3,7 +3,7 @@
 #pragma once
 
 #include "com/com_object.h"
-#include "engine/export_options.h"
+#include "common/export_options.h"
 
 #include "TarnwickExports7.h"
 

@@ -1,5 +1,11 @@
-// Exporter classes: identities, extra members, and creation by method-table entry.
+// Exporter classes: identities, extra members, the operations each serves (handed to the
+// format folders' export functions), and creation by method-table entry.
 #include "engine/exporter_classes.h"
+
+#include "html/html_table_export.h"
+#include "mail/document_export.h"
+#include "print/image_export.h"
+#include "tables/delimited_export.h"
 
 namespace tarn {
 
@@ -9,6 +15,22 @@ void* ExportMethodObject::FindInterface(REFIID iid) noexcept {
     if (iid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
     return nullptr;
 }
+
+bool ExportCSVObject::DoExportTable(IDispatch* table) {
+    return ExportDelimitedTable(options(), table, kCommaSeparated);
+}
+
+bool ExportTXTObject::DoExportTable(IDispatch* table) { return ExportDelimitedTable(options(), table, kTabSeparated); }
+bool ExportTXTObject::DoExportRTF(const std::wstring& rtf) { return ExportRtfDocument(options(), rtf); }
+bool ExportTXTObject::DoExportText(const std::wstring& text) { return ExportTextDocument(options(), text); }
+
+bool ExportHTMLObject::DoExportTable(IDispatch* table) { return ExportHtmlTable(options(), table); }
+
+bool ExportImageObject::DoExportTable(IDispatch* table) { return ExportTableImage(options(), table); }
+bool ExportImageObject::DoExportChart(IDispatch* chart) { return ExportChartImage(options(), chart); }
+bool ExportImageObject::DoExportPicture(IPictureDisp* picture) { return ExportPictureImage(options(), picture); }
+bool ExportImageObject::DoExportEMFFile(const std::wstring& path) { return ExportMetafileImage(options(), path); }
+bool ExportImageObject::DoExportImageFile(const std::wstring& path) { return ConvertImageFile(options(), path); }
 
 HRESULT ExportXLSObject::get_ShowInExcel(VARIANT_BOOL* value) {
     if (!value) return E_POINTER;

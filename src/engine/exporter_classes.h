@@ -1,5 +1,6 @@
 // The creatable exporter classes. Each serves _ExportMEthod and its own (mostly empty)
-// default interface; an exporter's format logic overrides the operations of ExporterBase.
+// default interface and overrides the operations of ExporterBase it serves, handing them
+// to the export functions of the format folders (exporter_classes.cpp).
 #pragma once
 
 #include "engine/exporter.h"
@@ -25,27 +26,27 @@ public:
     void* FindInterface(REFIID iid) noexcept;
 };
 
-// Comma-separated tables (tables/delimited_export.cpp).
+// Comma-separated tables (tables/delimited_export.h).
 class ExportCSVObject final : public ExporterClass<ExportCSVObject, _ExportCSV> {
 protected:
     bool DoExportTable(IDispatch* table) override;
 };
 
-// Tab-separated tables (tables/delimited_export.cpp); RTF and text documents
-// (mail/document_export.cpp).
+// Tab-separated tables (tables/delimited_export.h); RTF and text documents
+// (mail/document_export.h).
 class ExportTXTObject final : public ExporterClass<ExportTXTObject, _ExportTXT> {
 protected:
     bool DoExportTable(IDispatch* table) override;
     bool DoExportRTF(const std::wstring& rtf) override;
     bool DoExportText(const std::wstring& text) override;
 };
-// HTML pages (html/): tables here; charts, pictures, images and text later.
+// HTML pages (html/html_table_export.h): tables; charts, pictures, images and text later.
 class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {
 protected:
     bool DoExportTable(IDispatch* table) override;
 };
 class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
-// Image files (print/image_export.cpp).
+// Image files (print/image_export.h).
 class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {
 protected:
     bool DoExportTable(IDispatch* table) override;

@@ -6,10 +6,10 @@
 #include "com/errors.h"
 #include "com/handles.h"
 #include "com/late_bound.h"
+#include "common/export_options.h"
 #include "common/file_names.h"
-#include "engine/export_options.h"
-#include "engine/select_fields_form.h"
 #include "tables/grid_table.h"
+#include "ui/select_fields_form.h"
 
 #include <optional>
 #include <vector>

@@ -15,18 +15,7 @@ namespace tarn {
 
 namespace {
 
-struct ItemListDeleter {
-    void operator()(ITEMIDLIST* list) const noexcept { CoTaskMemFree(list); }
-};
-using unique_item_list = std::unique_ptr<ITEMIDLIST, ItemListDeleter>;
-
-struct FindDeleter {
-    using pointer = HANDLE;
-    void operator()(HANDLE find) const noexcept {
-        if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    }
-};
-using unique_find = std::unique_ptr<void, FindDeleter>;
+using unique_item_list = unique_any<ITEMIDLIST*, &CoTaskMemFree>;
 
 // The extension as a script's file system object gives it: after the last ".".
 std::wstring_view ExtensionOf(std::wstring_view name) noexcept {
@@ -52,7 +41,7 @@ void AddFolderEntries(ScriptingDictionary& list, const std::wstring& folder) {
     const std::wstring prefix = folder.back() == L'\\' ? folder : folder + L'\\';
 
     WIN32_FIND_DATAW found{};
-    unique_find search(FindFirstFileW((prefix + L'*').c_str(), &found));
+    unique_hfind search(FindFirstFileW((prefix + L'*').c_str(), &found));
     if (search.get() == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) return;
         ThrowCannotOpen(folder, HRESULT_FROM_WIN32(GetLastError()));

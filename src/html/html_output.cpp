@@ -4,7 +4,6 @@
 #include "com/errors.h"
 #include "com/module.h"
 #include "common/file_names.h"
-#include "common/message_pump.h"
 #include "common/save_dialog.h"
 
 #include <windows.h>
@@ -20,12 +19,7 @@ bool IsMhtml(const std::wstring& format) {
 }  // namespace
 
 bool AskHtmlTarget(ExportOptions& o, HtmlTarget& target) {
-    if (!o.skipFilenameSelection) {
-        if (!ShowSaveDialog(o.targetFilename, target.fileTitle, {L"htm", kHtmlFilter, o.initDir, L""})) return false;
-        ProcessPendingMessages();
-    }
-    o.targetFilename = EnsureExtension(o.targetFilename, L"htm;html");
-    return true;
+    return ChooseExportFile(o, {L"htm", kHtmlFilter, o.initDir, L""}, L"htm;html", target.fileTitle);
 }
 
 void CopyWebResources(const std::wstring& folder) noexcept {
@@ -45,7 +39,7 @@ void PrepareSideFolder(const ExportOptions& o, HtmlTarget& target) {
     if (target.mhtmlMode) {
         wchar_t shortPath[MAX_PATH];
         DWORD n = GetShortPathNameW(target.resourceFolder.c_str(), shortPath, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Finding the side folder");
+        ThrowLastErrorIf(n == 0 || n >= MAX_PATH, L"Finding the side folder");
         target.resourceFolder = shortPath;
     }
 }
@@ -53,7 +47,8 @@ void PrepareSideFolder(const ExportOptions& o, HtmlTarget& target) {
 PageInfo PageInfoOf(const ExportOptions& o) { return PageInfo{o.programName, o.programVersion, o.title}; }
 
 std::wstring HtmlColorOf(long color) {
-    return HtmlColor(static_cast<std::int32_t>(color), [](int index) { return static_cast<std::uint32_t>(GetSysColor(index)); });
+    return HtmlColor(static_cast<std::int32_t>(color),
+                     [](int index) { return static_cast<std::uint32_t>(GetSysColor(index)); });
 }
 
 }  // namespace tarn

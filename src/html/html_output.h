@@ -2,7 +2,7 @@
 // extension, make the side folder with the banner images, and refer to files in it.
 #pragma once
 
-#include "engine/export_options.h"
+#include "common/export_options.h"
 #include "html/page_frame.h"
 
 #include <string>

@@ -1,13 +1,14 @@
 // A host's grid as an HTML page: spans, colours, fonts, alignment, outline indentation and
 // cell pictures (as GIF files in the side folder).
+#include "html/html_table_export.h"
+
 #include "com/errors.h"
 #include "com/module.h"
-#include "common/export_file.h"
+#include "ui/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
-#include "common/message_box.h"
+#include "ui/message_box.h"
 #include "common/screen_metrics.h"
-#include "engine/exporter_classes.h"
 #include "html/html_output.h"
 #include "html/html_table.h"
 #include "imaging/image_converter.h"
@@ -193,8 +194,7 @@ private:
 };
 }  // namespace
 
-bool ExportHTMLObject::DoExportTable(IDispatch* table) {
-    ExportOptions& o = options();
+bool ExportHtmlTable(ExportOptions& o, IDispatch* table) {
     HtmlTarget target;
     if (!AskHtmlTarget(o, target)) return false;
     ExportMessages messages(o.quiet);

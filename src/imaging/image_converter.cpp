@@ -43,14 +43,22 @@ std::pair<std::int64_t, std::int64_t> MetafileSize(const ImageHeader& header, in
     return {width, std::max<std::int64_t>(1, std::llround(static_cast<double>(width) * header.height / header.width))};
 }
 
-// Hands a writer's bytes to a stream.
-ByteOutput StreamOutput(IStream* stream) {
-    return [stream](std::span<const std::uint8_t> bytes) {
+// Hands a writer's bytes to a stream; the stream's file is committed by its owner.
+class StreamSink final : public ByteSink {
+public:
+    explicit StreamSink(IStream* stream) noexcept : stream_(stream) {}
+
+protected:
+    void Put(std::string_view bytes) override {
         ULONG written = 0;
-        ThrowIfFailed(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), L"Writing the file");
+        ThrowIfFailed(stream_->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written), L"Writing the file");
         if (written != bytes.size()) throw ComError(STG_E_MEDIUMFULL, L"Writing the file stopped short");
-    };
-}
+    }
+    void Finish() override {}
+
+private:
+    IStream* stream_;
+};
 
 }  // namespace
 
@@ -166,12 +174,20 @@ bool ImageConverter::SaveGif(std::wstring_view path, std::optional<Rgb> transpar
     return Attempt([&] {
         RequireImage();
         const IndexedImage indexed = ToIndexed(image_, transparent);
-        SaveReplacing(path, [&](IStream* s) { WriteGif(indexed, StreamOutput(s)); });
+        SaveReplacing(path, [&](IStream* s) {
+            StreamSink sink(s);
+            WriteGif(indexed, sink);
+        });
     });
 }
 
 bool ImageConverter::SaveTga(std::wstring_view path) noexcept {
-    return Attempt([&] { SaveReplacing(path, [&](IStream* s) { WriteTga(image_, StreamOutput(s)); }); });
+    return Attempt([&] {
+        SaveReplacing(path, [&](IStream* s) {
+            StreamSink sink(s);
+            WriteTga(image_, sink);
+        });
+    });
 }
 
 bool ImageConverter::SaveTiff(std::wstring_view path) noexcept {
@@ -187,7 +203,10 @@ bool ImageConverter::SavePng(std::wstring_view path) noexcept {
 bool ImageConverter::SaveJpeg(std::wstring_view path, int qualityPercent) noexcept {
     return Attempt([&] {
         if (qualityPercent < 0 || qualityPercent > 100) throw ImageError("A JPEG quality is a percentage, 0 to 100");
-        SaveReplacing(path, [&](IStream* s) { WriteJpeg(image_, qualityPercent, StreamOutput(s)); });
+        SaveReplacing(path, [&](IStream* s) {
+            StreamSink sink(s);
+            WriteJpeg(image_, qualityPercent, sink);
+        });
     });
 }
 

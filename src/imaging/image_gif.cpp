@@ -128,7 +128,7 @@ void Compress(const IndexedImage& image, int minCodeSize, BufferedOutput& out) {
 
 }  // namespace
 
-void WriteGif(const IndexedImage& image, const ByteOutput& write) {
+void WriteGif(const IndexedImage& image, ByteSink& sink) {
     const std::size_t pixels = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
     if (image.width <= 0 || image.height <= 0 || image.width > 0xFFFF || image.height > 0xFFFF ||
         image.indices.size() != pixels || image.palette.empty() || image.palette.size() > 256) {
@@ -140,7 +140,7 @@ void WriteGif(const IndexedImage& image, const ByteOutput& write) {
     int tableBits = 1;  // the colour table holds 2^tableBits entries
     while ((std::size_t{1} << tableBits) < image.palette.size()) ++tableBits;
 
-    BufferedOutput out(write);
+    BufferedOutput out(sink);
     for (const char c : std::string_view("GIF89a")) out.Byte(static_cast<std::uint8_t>(c));
     out.Le16(static_cast<unsigned>(image.width));
     out.Le16(static_cast<unsigned>(image.height));

@@ -2,13 +2,13 @@
 // the transparent index in a graphic control extension, LZW-compressed pixels. Portable.
 #pragma once
 
-#include "imaging/byte_output.h"
+#include "common/byte_sink.h"
 #include "imaging/image_palette.h"
 
 namespace tarn {
 
-// Writes `image` as a GIF89a file through `write`. Throws ImageError for an image without
+// Writes `image` as a GIF89a file to `sink`. Throws ImageError for an image without
 // pixels or palette, or with an index outside its palette.
-void WriteGif(const IndexedImage& image, const ByteOutput& write);
+void WriteGif(const IndexedImage& image, ByteSink& sink);
 
 }  // namespace tarn

@@ -330,7 +330,7 @@ void WriteHuffmanTable(BufferedOutput& out, int tableClass, int id, const Huffma
 
 }  // namespace
 
-void WriteJpeg(const Image& image, int quality, const ByteOutput& write) {
+void WriteJpeg(const Image& image, int quality, ByteSink& sink) {
     if (image.empty() || image.width() > 0xFFFF || image.height() > 0xFFFF) {
         throw ImageError("There is no picture to write as JPEG");
     }
@@ -356,7 +356,7 @@ void WriteJpeg(const Image& image, int quality, const ByteOutput& write) {
     for (int ac = 0; ac < 2; ++ac)
         for (int t = 0; t < 2; ++t) tables[ac][t] = BuildTable(counts[ac][t]);
 
-    BufferedOutput out(write);
+    BufferedOutput out(sink);
     out.Byte(0xFF);
     out.Byte(0xD8);         // start of image
     Marker(out, 0xE0, 16);  // JFIF: version 1.01, square pixels, no thumbnail

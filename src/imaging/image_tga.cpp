@@ -22,7 +22,7 @@ void PutLe16(std::uint8_t* at, int value) {
 
 }  // namespace
 
-void WriteTga(const Image& image, const ByteOutput& write) {
+void WriteTga(const Image& image, ByteSink& sink) {
     if (image.empty()) throw ImageError("There is no picture to write as TGA");
     std::array<std::uint8_t, 18> header{};  // no image id, no colour map, origin 0,0
     header[2] = kTrueColour;
@@ -30,7 +30,7 @@ void WriteTga(const Image& image, const ByteOutput& write) {
     PutLe16(&header[14], image.height());
     header[16] = kBitsPerPixel;
     header[17] = kBottomLeftOrigin;
-    BufferedOutput out(write);
+    BufferedOutput out(sink);
     out.Bytes(header);
 
     for (int y = image.height() - 1; y >= 0; --y) {

@@ -2,13 +2,13 @@
 // lower left), with the version 2 footer. Portable.
 #pragma once
 
-#include "imaging/byte_output.h"
+#include "common/byte_sink.h"
 #include "imaging/image.h"
 
 namespace tarn {
 
-// Writes `image` as TGA through `write`. Pixels that are not opaque are composited over
+// Writes `image` as TGA to `sink`. Pixels that are not opaque are composited over
 // white. Throws ImageError for an empty picture.
-void WriteTga(const Image& image, const ByteOutput& write);
+void WriteTga(const Image& image, ByteSink& sink);
 
 }  // namespace tarn

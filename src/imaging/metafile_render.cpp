@@ -3,8 +3,7 @@
 #include "imaging/metafile_render.h"
 
 #include "com/errors.h"
-#include "imaging/gdi_handles.h"
-#include "imaging/last_error.h"
+#include "com/handles.h"
 
 #include <algorithm>
 #include <climits>

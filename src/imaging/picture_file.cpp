@@ -6,8 +6,6 @@
 #include "com/errors.h"
 #include "com/handles.h"
 #include "com/late_bound.h"
-#include "common/win_handles.h"
-#include "imaging/gdi_handles.h"
 
 #include <olectl.h>
 
@@ -23,11 +21,12 @@ ComPtr<IPicture> AsPicture(IDispatch* picture) {
 }
 
 void WriteAll(const std::wstring& path, const void* data, size_t size) {
-    unique_hfile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), (L"Creating " + path).c_str());
+    unique_hfile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ThrowLastErrorIf(file.get() == INVALID_HANDLE_VALUE, L"Creating " + path);
     DWORD written = 0;
-    if (!WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) || written != size)
-        ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), (L"Writing " + path).c_str());
+    ThrowLastErrorIf(!WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) || written != size,
+                     L"Writing " + path);
 }
 
 // A 24-bit bottom-up BMP of the bitmap's pixels.
@@ -102,10 +101,7 @@ void SavePictureFile(IDispatch* picture, const std::wstring& path) {
     HGLOBAL memory = nullptr;
     ThrowIfFailed(GetHGlobalFromStream(stream.Get(), &memory), L"Saving the picture");
     const void* bytes = GlobalLock(memory);
-    struct Unlock {
-        HGLOBAL m;
-        ~Unlock() { GlobalUnlock(m); }
-    } unlock{memory};
+    const ScopeExit unlock([memory] { GlobalUnlock(memory); });
     if (size <= 0) throw ComError(CTL_E_INVALIDPICTURE, L"The picture is empty");
     WriteAll(path, bytes, static_cast<size_t>(size));
 }

@@ -1,7 +1,7 @@
 // Temporary file beside the target, then MoveFileEx over it.
 #include "imaging/replacing_file.h"
 
-#include "imaging/last_error.h"
+#include "com/errors.h"
 
 #include <windows.h>
 

@@ -1,12 +1,12 @@
 // Writing a document handed over as one string: RTF kept as markup or turned into its
 // plain text, or plain text as it is.
-#include "common/export_file.h"
+#include "mail/document_export.h"
+
 #include "common/file_names.h"
-#include "common/message_box.h"
-#include "common/message_pump.h"
 #include "common/save_dialog.h"
-#include "engine/exporter_classes.h"
 #include "mail/rtf_reader.h"
+#include "ui/export_file.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 
@@ -45,12 +45,7 @@ bool IsRtfExtension(const std::wstring& extension) {
 template <class Content>
 bool ExportDocument(ExportOptions& o, std::wstring_view filter, std::wstring_view extensions, Content&& content) {
     std::wstring fileTitle;
-    if (!o.skipFilenameSelection) {
-        if (!ShowSaveDialog(o.targetFilename, fileTitle, {o.fileFormat, filter, o.initDir, L"Export to ..."}))
-            return false;
-        ProcessPendingMessages();
-    }
-    o.targetFilename = EnsureExtension(o.targetFilename, extensions);
+    if (!ChooseExportFile(o, {o.fileFormat, filter, o.initDir, L"Export to ..."}, extensions, fileTitle)) return false;
     std::unique_ptr<AnsiTextStream> out = OpenExportFile(o.targetFilename);
     if (!out) return false;
     out->WriteLine(content(ExtensionOf(o.targetFilename)));
@@ -61,14 +56,14 @@ bool ExportDocument(ExportOptions& o, std::wstring_view filter, std::wstring_vie
 }
 }  // namespace
 
-bool ExportTXTObject::DoExportRTF(const std::wstring& rtf) {
-    return ExportDocument(options(), kRtfFilter, L"txt;rtf;text", [&](const std::wstring& extension) {
+bool ExportRtfDocument(ExportOptions& options, const std::wstring& rtf) {
+    return ExportDocument(options, kRtfFilter, L"txt;rtf;text", [&](const std::wstring& extension) {
         return IsRtfExtension(extension) ? rtf : RtfToPlainText(rtf, DecodeWithSystem);
     });
 }
 
-bool ExportTXTObject::DoExportText(const std::wstring& text) {
-    return ExportDocument(options(), kTextFilter, L"txt;text", [&](const std::wstring&) { return text; });
+bool ExportTextDocument(ExportOptions& options, const std::wstring& text) {
+    return ExportDocument(options, kTextFilter, L"txt;text", [&](const std::wstring&) { return text; });
 }
 
 }  // namespace tarn

@@ -2,16 +2,16 @@
 // TGA, TIFF, JPEG and PNG (and EMF or WMF where the input is a metafile). Every step is
 // attempted; one that fails is passed over and the result says whether a conversion for
 // the target's format ran.
+#include "print/image_export.h"
+
 #include "com/errors.h"
 #include "common/file_names.h"
-#include "common/message_box.h"
-#include "common/message_pump.h"
 #include "common/save_dialog.h"
 #include "common/screen_metrics.h"
-#include "engine/exporter_classes.h"
 #include "imaging/image_converter.h"
 #include "imaging/picture_file.h"
 #include "tables/grid_table.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 
@@ -91,13 +91,9 @@ public:
 
     // Dialog and extension; false when the user cancelled.
     bool Begin() {
-        if (!o_.skipFilenameSelection) {
-            std::wstring title;
-            if (!ShowSaveDialog(o_.targetFilename, title, {dialogDefault_, filter_, o_.initDir, L"Export To ..."}))
-                return false;
-            ProcessPendingMessages();
-        }
-        o_.targetFilename = EnsureExtension(o_.targetFilename, extensions_);
+        std::wstring title;
+        if (!ChooseExportFile(o_, {dialogDefault_, filter_, o_.initDir, L"Export To ..."}, extensions_, title))
+            return false;
         if (!o_.quiet) TryStep([&] { messages_.ShowProgress(L"Saving Image ..."); });
         format_ = FormatOf(o_.targetFilename);
         return true;
@@ -119,7 +115,8 @@ public:
     // Removes the temporary bitmap, lets the picture go and closes the progress window;
     // `beforeMessage` puts host state back before the closing message appears.
     template <class Restore = void (*)()>
-    bool End(bool converted, bool usedTempBitmap, Restore beforeMessage = [] {}) {
+    bool End(
+        bool converted, bool usedTempBitmap, Restore beforeMessage = [] {}) {
         if (usedTempBitmap) DeleteFileW(TempBitmap().c_str());
         converter_.Release();
         messages_.CloseProgress();
@@ -139,8 +136,8 @@ private:
 };
 }  // namespace
 
-bool ExportImageObject::DoExportChart(IDispatch* chart) {
-    ImageJob job(options(), L"", Filter(kBmp, kEmf, kGif, kJpeg, kTga, kPng, kAllFiles), kWithMetafiles, true);
+bool ExportChartImage(ExportOptions& options, IDispatch* chart) {
+    ImageJob job(options, L"", Filter(kBmp, kEmf, kGif, kJpeg, kTga, kPng, kAllFiles), kWithMetafiles, true);
     if (!job.Begin()) return false;
     ExportOptions& o = job.options();
     LateBound host(chart);
@@ -183,8 +180,8 @@ bool ExportImageObject::DoExportChart(IDispatch* chart) {
     });
 }
 
-bool ExportImageObject::DoExportEMFFile(const std::wstring& path) {
-    ImageJob job(options(), L"", Filter(kBmp, kGif, kEmf, kJpeg, kPng, kTga, kAllFiles), kWithMetafiles, true);
+bool ExportMetafileImage(ExportOptions& options, const std::wstring& path) {
+    ImageJob job(options, L"", Filter(kBmp, kGif, kEmf, kJpeg, kPng, kTga, kAllFiles), kWithMetafiles, true);
     if (!job.Begin()) return false;
     ExportOptions& o = job.options();
     if (o.imageWidth >= 1 && o.imageHeight >= 1) (void)job.converter().SetRenderSize(o.imageWidth, o.imageHeight);
@@ -200,23 +197,23 @@ bool ExportImageObject::DoExportEMFFile(const std::wstring& path) {
     return job.End(converted, false);
 }
 
-bool ExportImageObject::DoExportImageFile(const std::wstring& path) {
-    ImageJob job(options(), L"", Filter(kBmp, kGif, kJpeg, kPng, kTga, kAllFiles), kBitmapsOnly, true);
+bool ConvertImageFile(ExportOptions& options, const std::wstring& path) {
+    ImageJob job(options, L"", Filter(kBmp, kGif, kJpeg, kPng, kTga, kAllFiles), kBitmapsOnly, true);
     if (!job.Begin()) return false;
     job.LoadSource(path, true);
     return job.End(SaveHeld(job.converter(), job.format(), job.Target(), 100), false);
 }
 
-bool ExportImageObject::DoExportPicture(IPictureDisp* picture) {
-    ImageJob job(options(), L"gif", Filter(kBmp, kGif, kJpeg, kPng, kTga, kTiff, kAllFiles), kWithMetafiles, false);
+bool ExportPictureImage(ExportOptions& options, IPictureDisp* picture) {
+    ImageJob job(options, L"gif", Filter(kBmp, kGif, kJpeg, kPng, kTga, kTiff, kAllFiles), kWithMetafiles, false);
     if (!job.Begin()) return false;
     TryStep([&] { SavePictureFile(picture, job.TempBitmap()); });
     job.LoadSource(job.TempBitmap(), true);
     return job.End(SaveHeld(job.converter(), job.format(), job.Target(), 100), true);
 }
 
-bool ExportImageObject::DoExportTable(IDispatch* table) {
-    ImageJob job(options(), L"gif", Filter(kBmp, kGif, kJpeg, kTga, kTiff, kPng, kAllFiles), kWithMetafiles, false);
+bool ExportTableImage(ExportOptions& options, IDispatch* table) {
+    ImageJob job(options, L"gif", Filter(kBmp, kGif, kJpeg, kTga, kTiff, kPng, kAllFiles), kWithMetafiles, false);
     if (!job.Begin()) return false;
     GridTable grid(table);
     // Bring the first scrollable cell into place before the grid draws itself.

@@ -2,15 +2,13 @@
 #include "tables/delimited_export.h"
 
 #include "com/errors.h"
-#include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
-#include "common/message_box.h"
-#include "common/message_pump.h"
 #include "common/save_dialog.h"
-#include "engine/exporter_classes.h"
 #include "tables/delimited_text.h"
 #include "tables/grid_table.h"
+#include "ui/export_file.h"
+#include "ui/message_box.h"
 
 #include <algorithm>
 #include <vector>
@@ -71,12 +69,9 @@ long WriteRows(const ExportOptions& o, GridTable& grid, AnsiTextStream& out, con
 
 bool ExportDelimitedTable(ExportOptions& o, IDispatch* table, const DelimitedFlavor& flavor) {
     std::wstring fileTitle;
-    if (!o.skipFilenameSelection) {
-        if (!ShowSaveDialog(o.targetFilename, fileTitle, {flavor.defaultExt, flavor.filter, o.initDir, flavor.dialogTitle}))
-            return false;
-        ProcessPendingMessages();
-    }
-    o.targetFilename = EnsureExtension(o.targetFilename, flavor.extensions);
+    if (!ChooseExportFile(o, {flavor.defaultExt, flavor.filter, o.initDir, flavor.dialogTitle}, flavor.extensions,
+                          fileTitle))
+        return false;
     std::unique_ptr<AnsiTextStream> out = OpenExportFile(o.targetFilename);
     if (!out) return false;
 
@@ -98,8 +93,5 @@ bool ExportDelimitedTable(ExportOptions& o, IDispatch* table, const DelimitedFla
                            FileNameOf(o.targetFilename, false));
     return true;
 }
-
-bool ExportCSVObject::DoExportTable(IDispatch* table) { return ExportDelimitedTable(options(), table, kCommaSeparated); }
-bool ExportTXTObject::DoExportTable(IDispatch* table) { return ExportDelimitedTable(options(), table, kTabSeparated); }
 
 }  // namespace tarn

@@ -1,7 +1,7 @@
 // Writing a host's grid as a comma- or tab-separated text file.
 #pragma once
 
-#include "engine/export_options.h"
+#include "common/export_options.h"
 
 #include <oaidl.h>
 

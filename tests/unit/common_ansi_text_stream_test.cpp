@@ -22,8 +22,10 @@ struct Recorded {
 class RecordingSink : public ByteSink {
 public:
     explicit RecordingSink(Recorded& r) : r_(r) {}
-    void Write(std::string_view bytes) override { r_.writes.emplace_back(bytes); }
-    void Close() override { r_.closed = true; }
+
+protected:
+    void Put(std::string_view bytes) override { r_.writes.emplace_back(bytes); }
+    void Finish() override { r_.closed = true; }
 
 private:
     Recorded& r_;

@@ -1,6 +1,6 @@
 // Column lists and the component's own description: the forms hosts and exporters rely on.
 #include "engine/component_info.h"
-#include "engine/export_options.h"
+#include "common/export_options.h"
 
 #include <gtest/gtest.h>
 

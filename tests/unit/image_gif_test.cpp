@@ -15,9 +15,9 @@ namespace tarn {
 namespace {
 
 std::vector<std::uint8_t> Gif(const IndexedImage& image) {
-    std::vector<std::uint8_t> bytes;
-    WriteGif(image, [&](std::span<const std::uint8_t> part) { bytes.insert(bytes.end(), part.begin(), part.end()); });
-    return bytes;
+    MemorySink sink;
+    WriteGif(image, sink);
+    return {sink.bytes().begin(), sink.bytes().end()};
 }
 
 IndexedImage Random(int width, int height, int colours, unsigned seed) {

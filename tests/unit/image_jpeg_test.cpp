@@ -15,10 +15,9 @@ namespace tarn {
 namespace {
 
 std::vector<std::uint8_t> Jpeg(const Image& image, int quality) {
-    std::vector<std::uint8_t> bytes;
-    WriteJpeg(image, quality,
-              [&](std::span<const std::uint8_t> part) { bytes.insert(bytes.end(), part.begin(), part.end()); });
-    return bytes;
+    MemorySink sink;
+    WriteJpeg(image, quality, sink);
+    return {sink.bytes().begin(), sink.bytes().end()};
 }
 
 // A smooth photograph stand-in with an edge, so both flat and busy blocks occur.

@@ -12,9 +12,9 @@ namespace tarn {
 namespace {
 
 std::vector<std::uint8_t> Tga(const Image& image) {
-    std::vector<std::uint8_t> bytes;
-    WriteTga(image, [&](std::span<const std::uint8_t> part) { bytes.insert(bytes.end(), part.begin(), part.end()); });
-    return bytes;
+    MemorySink sink;
+    WriteTga(image, sink);
+    return {sink.bytes().begin(), sink.bytes().end()};
 }
 
 int Le16(const std::vector<std::uint8_t>& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }

@@ -2,10 +2,10 @@
 // and error boxes, Quiet silencing progress and completion but never errors, and the
 // output file opener with its "Cannot open" message.
 #include "com/errors.h"
-#include "common/export_file.h"
-#include "common/message_box.h"
-#include "common/win_handles.h"
+#include "com/handles.h"
 #include "common_ui.h"
+#include "ui/export_file.h"
+#include "ui/message_box.h"
 
 namespace tarn::test {
 namespace {

@@ -1,9 +1,9 @@
 // Pictures of every window the component has, for docs/screenshots (`make screenshots`
 // runs this with TARN_SCREENSHOTS naming the folder). Not part of the test run.
-#include "common/export_file.h"
-#include "common/message_box.h"
 #include "common/save_dialog.h"
 #include "common_ui.h"
+#include "ui/export_file.h"
+#include "ui/message_box.h"
 
 namespace tarn::test {
 namespace {

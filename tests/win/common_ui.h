@@ -4,8 +4,8 @@
 #pragma once
 
 #include "com/module.h"
-#include "common/status_form.h"
 #include "component.h"
+#include "ui/status_form.h"
 #include "uidriver/ui_driver.h"
 
 #include <filesystem>

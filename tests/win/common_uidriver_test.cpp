@@ -2,10 +2,10 @@
 // lists, buttons by caption or id), and uidriver.exe as host scripts use it: started
 // beside the code that opens windows, it finds them in the process that started it,
 // answers them, logs what it saw, takes pictures, and always ends by itself.
-#include "common/export_file.h"
+#include "com/handles.h"
 #include "common/save_dialog.h"
-#include "common/win_handles.h"
 #include "common_ui.h"
+#include "ui/export_file.h"
 
 #include <sstream>
 

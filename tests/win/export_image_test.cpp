@@ -4,7 +4,7 @@
 // bitmap, broken inputs; and the save dialog, progress and closing message on screen.
 #include "com/late_bound.h"
 #include "image_test_support.h"
-#include "imaging/gdi_handles.h"
+#include "com/handles.h"
 #include "uidriver/ui_driver.h"
 
 #include <algorithm>

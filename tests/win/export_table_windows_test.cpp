@@ -5,7 +5,7 @@
 // The grid is the test host's; a proxy in front of it can hide members and hold the
 // export at one row, so the windows of an export under way can be read.
 #include "com/late_bound.h"
-#include "common/win_handles.h"
+#include "com/handles.h"
 #include "common_ui.h"
 
 #include <atomic>

@@ -2,7 +2,7 @@
 // recorded here with GDI, drawn at their own size at 96 DPI or at the size asked for, and
 // refusal of truncated, corrupt and oversized ones.
 #include "image_test_support.h"
-#include "imaging/gdi_handles.h"
+#include "com/handles.h"
 #include "imaging/image_converter.h"
 
 #include <cstring>

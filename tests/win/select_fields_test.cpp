@@ -7,7 +7,7 @@
 #include "com/module.h"
 #include "common_ui.h"
 #include "engine/select_fields.h"
-#include "engine/select_fields_form_ids.h"
+#include "ui/select_fields_form_ids.h"
 
 #include <optional>
 #include <vector>

@@ -4,8 +4,9 @@
 // that unloads it; it is shown by the first message.
 #pragma once
 
+#include "com/handles.h"
 #include "com/module.h"
-#include "common/win_handles.h"
+#include "ui/base_window.h"
 
 #include <windows.h>
 
@@ -13,7 +14,7 @@
 
 namespace tarn {
 
-class StatusForm {
+class StatusForm : public BaseWindow<StatusForm> {
 public:
     // The window class, for whoever needs to find the window (the test driver does).
     static constexpr wchar_t kClassName[] = L"TarnwickExports7.StatusForm";
@@ -37,18 +38,17 @@ public:
     // host, and lets pending messages through once so the text is painted at once.
     void ShowMessage(std::wstring_view text);
 
-    [[nodiscard]] HWND hwnd() const noexcept { return window_.get(); }
-
 private:
+    friend class BaseWindow<StatusForm>;
     StatusForm();
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void OnCreate(HWND window) noexcept;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void OnCreate() noexcept;
     void OnSize(int width, int height) noexcept;
+    void OnDetach() noexcept;
 
     ModuleReference moduleReference_;  // the window procedure lives in this module
     unique_hfont font_;
-    unique_hwnd window_;
+    unique_hwnd window_;      // owns hwnd(); let go when the window goes with its owner
     HWND message_ = nullptr;  // child of window_, destroyed with it
     int dpi_ = 96;
 };

@@ -1,5 +1,5 @@
 // Column-list helpers.
-#include "engine/export_options.h"
+#include "common/export_options.h"
 
 namespace tarn {
 

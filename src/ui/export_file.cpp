@@ -1,11 +1,10 @@
 // Output files: a file sink over CreateFile/WriteFile, the code-page encoder, and the
 // "Cannot open" message.
-#include "common/export_file.h"
+#include "ui/export_file.h"
 
 #include "com/errors.h"
 #include "com/handles.h"
-#include "common/message_box.h"
-#include "common/win_handles.h"
+#include "ui/message_box.h"
 
 #include <windows.h>
 
@@ -20,17 +19,11 @@ namespace {
 constexpr HRESULT kInvalidProcedureCall = static_cast<HRESULT>(0x800A0005);
 
 std::wstring SystemDescription(DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD n =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::unique_ptr<void, detail::LocalDeleter> owner(buffer);
-    std::wstring text = n ? std::wstring(buffer, n) : L"Error " + std::to_wstring(error);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    return text;
+    std::wstring text = SystemMessage(error);
+    return text.empty() ? L"Error " + std::to_wstring(error) : text;
 }
 
-[[noreturn]] void ThrowLastError(const wchar_t* what, const std::wstring& path) {
+[[noreturn]] void ThrowFileError(const wchar_t* what, const std::wstring& path) {
     const DWORD error = GetLastError();
     throw ComError(HRESULT_FROM_WIN32(error), what + path + L": " + SystemDescription(error));
 }
@@ -39,19 +32,21 @@ class FileSink final : public ByteSink {
 public:
     FileSink(unique_hfile file, std::wstring path) : file_(std::move(file)), path_(std::move(path)) {}
 
-    void Write(std::string_view bytes) override {
+protected:
+    void Put(std::string_view bytes) override {
         while (!bytes.empty()) {
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 30));
             DWORD written = 0;
             if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr))
-                ThrowLastError(L"Cannot write ", path_);
+                ThrowFileError(L"Cannot write ", path_);
             bytes.remove_prefix(written);
         }
     }
 
-    void Close() override {
+    void Finish() override {
+        // Closed here rather than by the owner: a failed close can lose the last bytes.
         HANDLE file = file_.release();
-        if (!CloseHandle(file)) ThrowLastError(L"Cannot close ", path_);
+        if (!CloseHandle(file)) ThrowFileError(L"Cannot close ", path_);
     }
 
 private:

@@ -1,7 +1,7 @@
 // Message boxes with the component's captions, and the Quiet rule for one export.
-#include "common/message_box.h"
+#include "ui/message_box.h"
 
-#include "common/status_form.h"
+#include "ui/status_form.h"
 
 #include <string>
 

@@ -4,6 +4,8 @@
 // from the grid and the engine is SelectFields' part (select_fields.h).
 #pragma once
 
+#include "ui/base_window.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -23,7 +25,7 @@ struct MethodChoice {
     std::wstring key;   // the method name it stands for
 };
 
-class SelectFieldsForm {
+class SelectFieldsForm : public BaseDialog<SelectFieldsForm> {
 public:
     // `method` is the working method name until the user picks another.
     SelectFieldsForm(std::vector<FieldChoice> fields, std::wstring method);
@@ -48,14 +50,14 @@ public:
     [[nodiscard]] const std::wstring& typedFileName() const noexcept { return typedFileName_; }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    INT_PTR OnMessage(UINT message, WPARAM wParam) noexcept;
+    friend class BaseDialog<SelectFieldsForm>;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void OnInitDialog() noexcept;
     void OnOK() noexcept;
     void OnCancel() noexcept;
     void PlaceControls() noexcept;
     void FillControls() noexcept;
-    HWND Item(int id) const noexcept { return GetDlgItem(window_, id); }
+    HWND Item(int id) const noexcept { return GetDlgItem(hwnd(), id); }
 
     std::vector<FieldChoice> fields_;
     bool showMethods_ = false;
@@ -63,7 +65,6 @@ private:
     std::optional<size_t> currentMethod_;
     std::wstring proposedFileName_;
 
-    HWND window_ = nullptr;
     bool closedByOK_ = false;
     std::wstring columnList_;
     std::wstring method_;

@@ -1,15 +1,16 @@
 // The field and method selection dialog: the resource template gives the controls, their
 // kinds, texts and tab order; the code places them at their sizes in twips for the
 // screen's resolution and runs OK and Cancel.
-#include "engine/select_fields_form.h"
+#include "ui/select_fields_form.h"
 
 #include "com/errors.h"
+#include "com/handles.h"
 #include "com/module.h"
 #include "common/file_names.h"
-#include "common/message_box.h"
 #include "common/message_pump.h"
 #include "common/screen_metrics.h"
-#include "engine/select_fields_form_ids.h"
+#include "ui/message_box.h"
+#include "ui/select_fields_form_ids.h"
 
 #include <utility>
 
@@ -56,28 +57,16 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-// Centred on the owner, or on the work area when there is none.
-void Centre(HWND window, HWND owner) noexcept {
-    RECT area{}, frame{};
-    if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    GetWindowRect(window, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
-                 area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void FitLabel(HWND label, int left, int top, int width, int height) noexcept {
-    HDC dc = GetDC(label);
+    const unique_window_dc dc(label);
     if (!dc) return;
-    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
     wchar_t text[64] = {};
     const int length = GetWindowTextW(label, text, 64);
     SIZE extent{};
-    GetTextExtentPoint32W(dc, text, length, &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(label, dc);
+    {
+        const unique_select_object font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.get(), text, length, &extent);
+    }
     if (extent.cx > width) MoveWindow(label, left, top, extent.cx, height, FALSE);
 }
 
@@ -98,30 +87,16 @@ void SelectFieldsForm::ShowModal(HWND owner) {
     closedByOK_ = false;
     const INT_PTR shown = DialogBoxParamW(ModuleHandle(), MAKEINTRESOURCEW(IDD_SelectFieldsForm), owner,
                                           &SelectFieldsForm::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (shown == -1) ThrowIfFailed(HRESULT_FROM_WIN32(GetLastError()), L"Showing the field selection dialog");
+    ThrowLastErrorIf(shown == -1, L"Showing the field selection dialog");
     // The host repaints where the window was before the export keeps the thread busy.
     if (closedByOK_) ProcessPendingMessages();
 }
 
-INT_PTR CALLBACK SelectFieldsForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+INT_PTR SelectFieldsForm::HandleMessage(UINT message, WPARAM wParam, LPARAM) noexcept {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
-        auto* form = reinterpret_cast<SelectFieldsForm*>(lParam);
-        form->window_ = window;
-        form->OnInitDialog();
+        OnInitDialog();
         return TRUE;  // the focus goes to the first control, the field list
     }
-    auto* form = reinterpret_cast<SelectFieldsForm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!form) return FALSE;
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        form->window_ = nullptr;
-        return FALSE;
-    }
-    return form->OnMessage(message, wParam);
-}
-
-INT_PTR SelectFieldsForm::OnMessage(UINT message, WPARAM wParam) noexcept {
     if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED) return FALSE;
     switch (LOWORD(wParam)) {
         case IDC_cmdOK: OnOK(); return TRUE;
@@ -134,7 +109,7 @@ INT_PTR SelectFieldsForm::OnMessage(UINT message, WPARAM wParam) noexcept {
 void SelectFieldsForm::OnInitDialog() noexcept {
     PlaceControls();
     FillControls();
-    Centre(window_, GetWindow(window_, GW_OWNER));
+    CentreWindow(hwnd(), GetWindow(hwnd(), GW_OWNER));
 }
 
 void SelectFieldsForm::PlaceControls() noexcept {
@@ -164,8 +139,8 @@ void SelectFieldsForm::PlaceControls() noexcept {
         SendMessageW(methods, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
     }
 
-    const DWORD style = static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE));
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd(), GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(hwnd(), GWL_EXSTYLE));
     RECT outer{0, 0, PixelsX(kInnerWidth), PixelsY(kInnerHeight)};
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
     int height = outer.bottom - outer.top;
@@ -174,7 +149,7 @@ void SelectFieldsForm::PlaceControls() noexcept {
         height = height - PixelsY(kInnerHeight) + PixelsY(LayoutOf(IDC_ExportFilenameLabel).top - kGapAboveMethodPart);
         for (int id : kMethodPartIds) ShowWindow(Item(id), SW_HIDE);
     }
-    SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd(), nullptr, 0, 0, outer.right - outer.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SelectFieldsForm::FillControls() noexcept {
@@ -199,7 +174,7 @@ void SelectFieldsForm::FillControls() noexcept {
     }
     SendMessageW(methods, CB_SETCURSEL, currentMethod_ ? static_cast<WPARAM>(*currentMethod_) : static_cast<WPARAM>(-1),
                  0);
-    SetDlgItemTextW(window_, IDC_TargetFilename, proposedFileName_.c_str());
+    SetDlgItemTextW(hwnd(), IDC_TargetFilename, proposedFileName_.c_str());
 }
 
 // Every check runs, so a second press only has to mend what the first one reported.
@@ -219,7 +194,7 @@ void SelectFieldsForm::OnOK() noexcept {
             columnList_ = L"," + chosen + L",";
         } else {
             complete = false;
-            ShowMessageBox(L"Please select at least one field from the list.", WindowText(window_),
+            ShowMessageBox(L"Please select at least one field from the list.", WindowText(hwnd()),
                            MessageIcon::Exclamation);
         }
 
@@ -241,7 +216,7 @@ void SelectFieldsForm::OnOK() noexcept {
 
         if (complete) {
             closedByOK_ = true;
-            EndDialog(window_, IDOK);
+            EndDialog(hwnd(), IDOK);
         }
     } catch (...) {
         // Out of memory for a text: the window stays open and the user can try again.
@@ -250,7 +225,7 @@ void SelectFieldsForm::OnOK() noexcept {
 
 void SelectFieldsForm::OnCancel() noexcept {
     columnList_.clear();
-    EndDialog(window_, IDCANCEL);
+    EndDialog(hwnd(), IDCANCEL);
 }
 
 }  // namespace tarn
