@@ -270,7 +270,9 @@ private:
             EndParagraph();
         } else if (word == L"line") {
             Emit(L"\n");
-        } else if (word == L"tab" || word == L"cell") {
+        } else if (word == L"tab" || word == L"cell" || word == L"nestcell") {
+            // A nested table's cells read like any other; the paragraph mark in the
+            // {\nonesttables\par} group that follows each of its rows ends the row.
             Emit(L"\t");
         } else if (word == L"emdash") {
             Emit(L"\u2014");

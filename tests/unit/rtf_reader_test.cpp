@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace tarn {
 namespace {
@@ -130,6 +133,84 @@ TEST(RtfReader, HostileInputEndsQuicklyWithoutCrashing) {
     for (int i = 0; i < 10000; ++i) manyFonts += L"{\\f" + std::to_wstring(i) + L" F;}";
     manyFonts += L"}\\f9999 ok}";
     EXPECT_EQ(Plain(manyFonts), L"ok");
+}
+
+// UTF-8 of the reader's text, which holds UTF-16 units (surrogate pairs for characters past U+FFFF).
+std::string Utf8(std::wstring_view text) {
+    static constexpr unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = static_cast<char16_t>(text[i]);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(text[++i]) - 0xDC00);
+        int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out += static_cast<char>(kLead[tail] | (c >> (6 * tail)));
+        for (int t = tail - 1; t >= 0; --t) out += static_cast<char>(0x80 | ((c >> (6 * t)) & 0x3F));
+    }
+    return out;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Documents LibreOffice Writer wrote (tests/data/rtf/make_fixtures.sh), against LibreOffice's
+// own plain text of each. Both sides are normalised: LF line ends, no BOM, blanks trimmed at
+// both ends of each line (LibreOffice indents list items), no trailing empty lines. Then:
+// - LibreOffice's list labels ("• ", "◦ ", "2. ") are dropped: they are \listtext,
+//   which the reader, like the rich-text control, does not show;
+// - U+00AD is dropped from LibreOffice's text: an optional hyphen (\-) is not visible text;
+// - in tables the reader ends each cell with a tab, LibreOffice puts each cell on a line:
+//   our row-ending tabs go, and the other tabs become line ends;
+// - `loFrom` becomes `loTo` in LibreOffice's text, for what it computes and the reader cannot.
+TEST(RtfReader, LibreOfficeDocumentsReadAsLibreOfficeReadsThem) {
+    struct Fixture {
+        const char* name;
+        bool table = false;
+        const char* loFrom = nullptr;
+        const char* loTo = nullptr;
+    };
+    const Fixture fixtures[] = {
+        {"styles"},                                                  // styles, \line, \tab, escapes
+        {"table", true},                                             // a nested table, merged cells
+        {"lists"},                                                   // bullets, nested, numbers
+        {"unicode"},                                                 // \uN, surrogates under \uc0, \~ \- \_
+        {"picture"},                                                 // \shppict PNG, \nonshppict WMF
+        {"header_footer_fields", false, "footnote1 ", "footnote "},  // \chftn is the footnote's number
+    };
+    auto normalise = [](std::string text, bool fromLibreOffice) {
+        if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+        std::string out, line;
+        std::istringstream lines(text);
+        while (std::getline(lines, line)) {
+            line.erase(0, line.find_first_not_of(" \t\r"));
+            line.erase(line.find_last_not_of(" \t\r") + 1);
+            for (const char* label : {"\u2022 ", "\u25E6 "})
+                if (fromLibreOffice && line.rfind(label, 0) == 0) line.erase(0, std::strlen(label));
+            size_t digits = line.find_first_not_of("0123456789");
+            if (fromLibreOffice && digits > 0 && digits != std::string::npos && line.compare(digits, 2, ". ") == 0)
+                line.erase(0, digits + 2);
+            out += line + "\n";
+        }
+        for (size_t at; fromLibreOffice && (at = out.find("\u00AD")) != std::string::npos;) out.erase(at, 2);
+        while (out.size() >= 2 && out.ends_with("\n\n")) out.pop_back();
+        return out;
+    };
+    const std::filesystem::path folder = std::filesystem::path(TARN_SOURCE_DIR) / "tests" / "data" / "rtf";
+    for (const Fixture& fixture : fixtures) {
+        SCOPED_TRACE(fixture.name);
+        std::string rtf = ReadFile(folder / (std::string(fixture.name) + ".rtf"));
+        ASSERT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
+        std::string ours = Utf8(RtfToPlainText(std::wstring(rtf.begin(), rtf.end())));
+        if (fixture.table) {
+            for (size_t at = 0; (at = ours.find("\t\r\n", at)) != std::string::npos; at += 2) ours.erase(at, 1);
+            std::replace(ours.begin(), ours.end(), '\t', '\n');
+        }
+        std::string theirs = ReadFile(folder / (std::string(fixture.name) + ".txt"));
+        if (fixture.loFrom) theirs.replace(theirs.find(fixture.loFrom), std::strlen(fixture.loFrom), fixture.loTo);
+        EXPECT_EQ(normalise(ours, false), normalise(theirs, true));
+    }
 }
 
 // Every file of the fuzzing corpus is read again on each run, under the sanitizers.
