@@ -72,10 +72,14 @@ Sub MethodNames()
     Check "and changes nothing", "Xls gif " & TARGET, e.FileFormat & " " & e.ImageFormat & " " & e.TargetFilename
     e.Title = "T"
     e.ColumnList = "1"
-    method = "Xls"
+    method = "Cdf"
+    r = e.ExportChart(fso, "Cdf")
+    r = e.ExportPicture(Nothing, "Cdf")
     r = e.ExportEMFFile(TARGET, method)
-    Check "other options survive an export", "T ,1, True", e.Title & " " & e.ColumnList & " " & e.Quiet
-    Check "the method variable comes back unchanged", "Xls", method
+    r = e.ExportImageFile(TARGET, "Cdf")
+    Check "only RTF and text replace a FileFormat; other options survive", "Xls T ,1, True", _
+          e.FileFormat & " " & e.Title & " " & e.ColumnList & " " & e.Quiet
+    Check "the method variable comes back unchanged", "Cdf", method
     r = e.ExportMap(fso, "PRINTER")
     Check "PRINTER forgets the target", "", e.TargetFilename
     Check "SkipFilenameSelection kept so far", True, e.SkipFilenameSelection
@@ -125,6 +129,8 @@ Sub Documents()
     Check "the file name read back", RunFolder & "\doc.out.txt", e.TargetFilename
     Check "the plain text", "Hello bold caf" & Chr(233) & vbCrLf & "Second" & vbCrLf, ReadText(e.TargetFilename, 0)
     Check "FileFormat as written", "rtf", e.FileFormat
+    Check "an empty text", True, e.ExportText("", "TXT")
+    Check "is one line end", vbCrLf, ReadText(e.TargetFilename, 0)
 End Sub
 
 On Error Resume Next

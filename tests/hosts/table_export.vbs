@@ -6,7 +6,8 @@ Dim TARGET, Paper
 TARGET = RunFolder & "\table"
 Set Paper = CreateObject("Scripting.Dictionary")   ' a grid's wallpaper, and a cell's picture
 
-' Cells: texts, a number, check boxes (5), a picture with its data value (3, 20), Empty elsewhere.
+' Cells: texts, a number, check boxes (5), a picture with its data value (3, 20), Empty elsewhere;
+' the third row has a negative height.
 Class ScriptGrid
     Public ColCount
     Public Log
@@ -17,13 +18,13 @@ Class ScriptGrid
         Set WallPaperNow = Paper
     End Sub
     Public Property Get Rows()
-        Rows = 2
+        Rows = 3
     End Property
     Public Property Get Cols()
         Cols = ColCount
     End Property
     Public Property Get RowHeight(r)
-        RowHeight = 240
+        If r = 2 Then RowHeight = -15 Else RowHeight = 240   ' a flat row, left out
     End Property
     Public Property Get RowHidden(r)
         RowHidden = False
@@ -39,6 +40,7 @@ Class ScriptGrid
             Case "20 1 2": Cell = 4711
             Case "3 1 3": Set Cell = Nothing
             Case "0 1 3": Cell = "x y"
+            Case "0 2 0": Cell = "flat"
         End Select
     End Property
     Public Property Get Redraw()
@@ -93,6 +95,9 @@ Sub DelimitedFiles()
     Check "TXT export", True, e.ExportTable(g, "TXT")
     Check "TXT rows", """a,b""" & vbTab & """say hi""" & vbTab & vbTab & "42" & vbCrLf & _
           "Yes" & vbTab & "No" & vbTab & """4711""" & vbTab & """x y""" & vbCrLf, RowsOf(TARGET & ".txt")
+    e.ColumnList = "7"
+    Check "a column list naming no column", True, e.ExportTable(g, "CSV")
+    Check "gives empty lines", vbCrLf & vbCrLf, RowsOf(e.TargetFilename)
     Set g = NewGrid(1)
     Set g.WallPaperNow = Nothing
     Check "a grid without wallpaper", True, e.ExportTable(g, "CSV")
