@@ -1,10 +1,12 @@
 """Runs every test layer and prints one closing line 'N passed, M failed'.
 
 Layers: native unit tests (GoogleTest), the import table of both DLLs, the Windows-side
-GoogleTest program under Wine, and the VBScript/JScript host scripts under Wine's cscript.
+GoogleTest program under Wine, and the VBScript/JScript host scripts under Wine's cscript
+(each run with its language's prelude in front; `--only NAME` runs just that host script).
 The 32-bit layers run where this Wine can run 32-bit programs.
 """
 
+import argparse
 import pathlib
 import re
 import subprocess
@@ -80,34 +82,66 @@ def wine_gtest_layer(tally, arch):
 
 
 SUMMARY = re.compile(r"^(\d+) passed, (\d+) failed\s*$")
+HOSTS = ROOT / "tests" / "hosts"
 
 
-def host_script_layer(tally, arch):
-    scripts = sorted((ROOT / "tests" / "hosts").glob("*.vbs")) + sorted((ROOT / "tests" / "hosts").glob("*.js"))
+def host_scripts(only=None):
+    """The host scripts (tests/hosts/*.vbs and *.js; the prelude folder is tooling), or the one named."""
+    scripts = sorted(HOSTS.glob("*.vbs")) + sorted(HOSTS.glob("*.js"))
+    return [s for s in scripts if only in (None, s.name, s.stem)]
+
+
+def with_prelude(script):
+    """build/hosts/<name>: the prelude of the script's language, then the script itself.
+    Returns the file and the number of lines the prelude adds in front."""
+    prelude = (HOSTS / "prelude" / f"prelude{script.suffix}").read_bytes()
+    if not prelude.endswith(b"\n"):
+        prelude += b"\n"
+    combined = BUILD / "hosts" / script.name
+    combined.parent.mkdir(parents=True, exist_ok=True)
+    combined.write_bytes(prelude + script.read_bytes())
+    return combined, prelude.count(b"\n")
+
+
+def host_script_layer(tally, arch, only=None):
     cscript = winehost.system_tool("cscript.exe", arch)
-    for script in scripts:
-        code, out = winehost.run([cscript, "//nologo", winehost.win_path(script)], timeout=300)
+    for script in host_scripts(only):
+        combined, offset = with_prelude(script)
+        try:
+            code, out = winehost.run([cscript, "//nologo", winehost.win_path(combined)], timeout=300)
+        except subprocess.TimeoutExpired as e:
+            out = (e.output or b"").decode(errors="replace") if isinstance(e.output, bytes) else (e.output or "")
+            out += "\n(stopped after 300 s)"
         lines = [line for line in out.splitlines() if line.strip()]
         match = SUMMARY.match(lines[-1]) if lines else None
+        where = (f"(ran {combined.relative_to(ROOT)}: the prelude's {offset} lines, then the script; "
+                 f"line N there is line N-{offset} of {script.relative_to(ROOT)})")
         if not match:
-            tally.add(f"{arch} {script.name}", 0, 1, out + "\n(no summary line: the script died)")
+            tally.add(f"{arch} {script.name}", 0, 1, out + "\n(no summary line: the script died)\n" + where)
             continue
-        tally.add(f"{arch} {script.name}", int(match.group(1)), int(match.group(2)), out)
+        tally.add(f"{arch} {script.name}", int(match.group(1)), int(match.group(2)), out + "\n" + where)
 
 
 def main():
+    parser = argparse.ArgumentParser(description="Runs every test layer.")
+    parser.add_argument("--only", metavar="NAME", help="run only the host script NAME (e.g. engine.vbs)")
+    only = parser.parse_args().only
+    if only and not host_scripts(only):
+        parser.error(f"no host script {only} in {HOSTS}")
     start = time.time()
     tally = Tally()
-    native_layer(tally)
-    import_layer(tally)
+    if not only:
+        native_layer(tally)
+        import_layer(tally)
     winehost.ensure_prefix()
     archs = ["win64"] + (["win32"] if winehost.has_wow64() else [])
     if "win32" not in archs:
         print("== 32-bit Wine is not installed here: the i686 DLL is checked by its import table only")
     for arch in archs:
         winehost.register_all(arch)
-        wine_gtest_layer(tally, arch)
-        host_script_layer(tally, arch)
+        if not only:
+            wine_gtest_layer(tally, arch)
+        host_script_layer(tally, arch, only)
     winehost.stop_server()
     print(f"== took {time.time() - start:.0f} s")
     if tally.failures:
