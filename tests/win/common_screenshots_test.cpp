@@ -3,7 +3,8 @@
 #include "common/export_file.h"
 #include "common/message_box.h"
 #include "common/save_dialog.h"
-#include "common_ui.h"
+#include "common/status_form.h"
+#include "win_support.h"
 
 namespace tarn::test {
 namespace {
