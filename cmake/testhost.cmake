@@ -12,7 +12,8 @@ target_compile_definitions(ExportTestHost PRIVATE UNICODE _UNICODE WIN32_LEAN_AN
 target_link_options(ExportTestHost PRIVATE ${TARN_STATIC_RUNTIME} -s -Wl,--enable-stdcall-fixup)
 target_link_libraries(ExportTestHost PRIVATE ole32 oleaut32 uuid user32 gdi32 advapi32)
 
-# The tests reach the host through the engine's own late-bound facade (tarn_core).
+# A smoke test: the grid and chart answer the members the component tests rely on, read
+# through the engine's own late-bound facade (tarn_core).
 file(GLOB TESTHOST_TESTS CONFIGURE_DEPENDS ${TESTHOST_DIR}/tests/*.cpp)
 add_executable(testhost_tests ${TESTHOST_TESTS})
 add_dependencies(testhost_tests ExportTestHost)

@@ -10,10 +10,7 @@ namespace {
 TEST(FileNames, EnsureExtensionKeepsAcceptedExtensionsAndAppendsTheFirstOtherwise) {
     EXPECT_EQ(EnsureExtension(L"report", L"csv;cdf"), L"report.csv");
     EXPECT_EQ(EnsureExtension(L"report.CDF", L"csv;cdf"), L"report.CDF");
-    EXPECT_EQ(EnsureExtension(L"a.CSV", L"csv;cdf"), L"a.CSV");
     EXPECT_EQ(EnsureExtension(L"report.txt", L"csv;cdf"), L"report.txt.csv");
-    EXPECT_EQ(EnsureExtension(L"data.dat", L"csv;cdf"), L"data.dat.csv");
-    EXPECT_EQ(EnsureExtension(L"", L"csv;cdf"), L".csv");
     // Only the last path element has an extension; a dot in a folder name does not count.
     EXPECT_EQ(EnsureExtension(L"C:\\out.v2\\report", L"txt;text"), L"C:\\out.v2\\report.txt");
     EXPECT_EQ(EnsureExtension(L"C:\\out\\report.TEXT", L"txt;text"), L"C:\\out\\report.TEXT");
@@ -27,11 +24,9 @@ TEST(FileNames, EnsureExtensionKeepsAcceptedExtensionsAndAppendsTheFirstOtherwis
 TEST(FileNames, FileNameOfTakesTheLastElementAndOptionallyDropsItsExtension) {
     EXPECT_EQ(FileNameOf(L"C:\\a.b\\c.tar.gz", false), L"c.tar.gz");
     EXPECT_EQ(FileNameOf(L"C:\\a.b\\c.tar.gz", true), L"c.tar");
-    EXPECT_EQ(FileNameOf(L"C:x.htm", false), L"x.htm");
     EXPECT_EQ(FileNameOf(L"dir/sub/x.y", true), L"x");
     EXPECT_EQ(FileNameOf(L"\\\\server\\share\\t.csv", false), L"t.csv");
     EXPECT_EQ(FileNameOf(L"C:\\out\\", false), L"");
-    EXPECT_EQ(FileNameOf(L"", true), L"");
     EXPECT_EQ(FileNameOf(L"noext", true), L"noext");
     // The ":" rule also applies after the last "\" (an alternate data stream name).
     EXPECT_EQ(FileNameOf(L"C:\\out\\t.csv:extra", false), L"extra");
@@ -40,10 +35,7 @@ TEST(FileNames, FileNameOfTakesTheLastElementAndOptionallyDropsItsExtension) {
 TEST(FileNames, FolderOfAlwaysEndsInItsSeparator) {
     EXPECT_EQ(FolderOf(L"C:\\out\\t.htm"), L"C:\\out\\");
     EXPECT_EQ(FolderOf(L"C:t.htm"), L"C:");
-    EXPECT_EQ(FolderOf(L"C:x"), L"C:");
     EXPECT_EQ(FolderOf(L"t.htm"), L".\\");
-    EXPECT_EQ(FolderOf(L"x"), L".\\");
-    EXPECT_EQ(FolderOf(L""), L".\\");
     EXPECT_EQ(FolderOf(L"dir/t.htm"), L".\\") << "a forward slash is not a separator here";
     EXPECT_EQ(FolderOf(L"C:\\a:b\\c"), L"C:\\a:b\\") << "the last backslash wins over any colon";
 }
@@ -58,7 +50,6 @@ TEST(FileNames, SafeFileNameReplacesInPlaceAndFallsBackOnlyWhenEmpty) {
     EXPECT_EQ(SafeFileName(L"Gr\u00FC\u00DFe \u0414\u0430", L""), L"Gr__e___");
     // Characters whose upper case is an ASCII letter are kept as they are.
     EXPECT_EQ(SafeFileName(L"\u0131\u017F", L""), L"\u0131\u017F");
-    EXPECT_EQ(SafeFileName(L"[x]", L"").size(), 3u);
 }
 
 TEST(FileNames, FilterPreselectionTakesTheLastMatchingPatternList) {

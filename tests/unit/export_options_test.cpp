@@ -1,5 +1,4 @@
-// Column lists and the component's own description: the forms hosts and exporters rely on.
-#include "engine/component_info.h"
+// Column lists: the forms hosts and exporters rely on.
 #include "common/export_options.h"
 
 #include <gtest/gtest.h>
@@ -29,20 +28,6 @@ TEST(ColumnList, GeneratedListsSelectExactlyTheirColumns) {
     EXPECT_FALSE(IsColumnSelected(L",11,12,", 2));
     EXPECT_TRUE(IsColumnSelected(L",,1,3,,", 3));
     EXPECT_FALSE(IsColumnSelected(L"1,3", 1));
-}
-
-TEST(ComponentInfo, VersionTextSkipsTheBuildPart) {
-    EXPECT_EQ(ShortVersionText(7, 0, 0, 95), L"7.0.95");
-    EXPECT_EQ(ShortVersionText(7, 1, 4, 0), L"7.1.0");
-    EXPECT_EQ(ShortVersionText(65535, 65535, 1, 65535), L"65535.65535.65535");
-}
-
-TEST(ComponentInfo, PathLosesOnlyTheFileExtension) {
-    EXPECT_EQ(PathWithoutExtension(L"C:\\Program Files\\Q\\TarnwickExports7.dll"),
-              L"C:\\Program Files\\Q\\TarnwickExports7");
-    EXPECT_EQ(PathWithoutExtension(L"C:\\a.b\\Engine"), L"C:\\a.b\\Engine");
-    EXPECT_EQ(PathWithoutExtension(L"C:\\dir\\name.tar.gz"), L"C:\\dir\\name.tar");
-    EXPECT_EQ(PathWithoutExtension(L"Z:/mixed\\x.y/file"), L"Z:/mixed\\x.y/file");
 }
 
 }  // namespace

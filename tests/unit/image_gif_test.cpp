@@ -106,18 +106,5 @@ TEST(ImageGif, ImageMagickDecodesEveryCodeWidthAndDictionaryReset) {
     }
 }
 
-TEST(ImageGif, ImageMagickSeesTheTransparentColour) {
-    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
-    IndexedImage image = Random(20, 10, 4, 9);
-    image.transparentIndex = 2;
-    test::MagickFolder folder;
-    const std::string file = folder.Write("t.gif", Gif(image));
-    const std::vector<std::uint8_t> rgba = test::DecodeAll(folder, {file}).at(0);
-    ASSERT_EQ(rgba.size(), image.indices.size() * 4);
-    for (std::size_t k = 0; k < image.indices.size(); ++k) {
-        EXPECT_EQ(rgba[k * 4 + 3], image.indices[k] == 2 ? 0 : 255) << k;
-    }
-}
-
 }  // namespace
 }  // namespace tarn

@@ -1,6 +1,6 @@
 // JPEG files read back by ImageMagick: the size, pixels close to the original by quality,
-// the quality ImageMagick estimates from the quantisation tables, the colour sampling, and
-// sizes that fill no whole block.
+// the quality ImageMagick estimates from the quantisation tables, the colour sampling, at a
+// size that fills no whole block.
 #include "imaging/image_jpeg.h"
 
 #include "image_magick.h"
@@ -44,7 +44,9 @@ double MeanError(const Image& image, const std::vector<std::uint8_t>& rgba) {
 
 TEST(ImageJpeg, ImageMagickReadsItAtTheQualityAsked) {
     if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
-    const Image scene = Scene(160, 96);
+    // 161 x 97 fills no whole block at the right and bottom edges: a block padded wrongly
+    // there shows as a large error.
+    const Image scene = Scene(161, 97);
     test::MagickFolder folder;
     struct Case {
         int quality;
@@ -59,7 +61,7 @@ TEST(ImageJpeg, ImageMagickReadsItAtTheQualityAsked) {
         // ImageMagick estimates the quality by matching the quantisation tables against
         // the scaled standard tables, so it must name the quality that was asked for.
         EXPECT_EQ(test::Identify(file, "%m %w %h %Q %[jpeg:sampling-factor]"),
-                  "JPEG 160 96 " + std::to_string(c.quality) + " " + c.sampling);
+                  "JPEG 161 97 " + std::to_string(c.quality) + " " + c.sampling);
         files.push_back(file);
     }
     const auto decoded = test::DecodeAll(folder, files);
@@ -71,40 +73,6 @@ TEST(ImageJpeg, ImageMagickReadsItAtTheQualityAsked) {
         EXPECT_LT(error, cases[i].maxError);
         EXPECT_LT(error, previous) << "a higher quality is closer to the original";
         previous = error;
-    }
-}
-
-// Gentle slopes in every direction: a block padded wrongly at the right or bottom edge
-// shows as a large error there.
-Image Slopes(int w, int h) {
-    Image image(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.at(x, y) =
-                Bgra{static_cast<std::uint8_t>(100 + (x + y) % 100), static_cast<std::uint8_t>(200 - y % 150),
-                     static_cast<std::uint8_t>(20 + 2 * (x % 100)), 255};
-    return image;
-}
-
-TEST(ImageJpeg, SizesThatFillNoWholeBlock) {
-    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
-    test::MagickFolder folder;
-    const std::pair<int, int> sizes[] = {{1, 1}, {7, 3}, {17, 9}, {33, 65}, {250, 1}};
-    std::vector<std::string> files;
-    std::vector<Image> scenes;
-    for (const auto& [w, h] : sizes) {
-        for (int quality : {60, 95}) {
-            scenes.push_back(Slopes(w, h));
-            files.push_back(
-                folder.Write(std::to_string(w) + "x" + std::to_string(h) + "-" + std::to_string(quality) + ".jpg",
-                             Jpeg(scenes.back(), quality)));
-        }
-    }
-    const auto decoded = test::DecodeAll(folder, files);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(files[i]);
-        ASSERT_EQ(decoded[i].size(), scenes[i].pixels().size() * 4);
-        EXPECT_LT(MeanError(scenes[i], decoded[i]), 3.0);
     }
 }
 

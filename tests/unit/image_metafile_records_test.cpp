@@ -2,6 +2,7 @@
 // anywhere, records of impossible size, and files without their end record are refused.
 #include "imaging/metafile_records.h"
 
+#include "byte_builder.h"
 #include "imaging/image.h"
 
 #include <gtest/gtest.h>
@@ -11,23 +12,7 @@
 namespace tarn {
 namespace {
 
-class Bytes {
-public:
-    Bytes& Le16(unsigned v) {
-        b_.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        b_.push_back(static_cast<std::uint8_t>(v >> 8));
-        return *this;
-    }
-    Bytes& Le32(std::uint32_t v) { return Le16(v & 0xFFFF).Le16(v >> 16); }
-    Bytes& Zeros(std::size_t n) {
-        b_.resize(b_.size() + n, 0);
-        return *this;
-    }
-    const std::vector<std::uint8_t>& get() const { return b_; }
-
-private:
-    std::vector<std::uint8_t> b_;
-};
+using test::Bytes;
 
 // EMR_HEADER (88 bytes, no description), EMR_MOVETOEX, EMR_EOF.
 Bytes Emf(std::uint32_t moveSize = 16) {

@@ -107,20 +107,6 @@ TEST(ImagePalette, PhotographGetsAnOptimisedDitheredPalette) {
     EXPECT_LT(blockError, 1.5);
 }
 
-TEST(ImagePalette, FlatAreasStayCleanBesideManyColours) {
-    // Fills and rules beside a photograph: more than 256 colours in all, yet every pixel of
-    // a fill or a rule keeps its exact colour (no dithering speckle in flat areas).
-    Image image = PhotoLike(200, 100);
-    const Bgra fills[] = {Pixel(255, 255, 255), Pixel(240, 240, 200), Pixel(30, 60, 190), Pixel(128, 128, 128),
-                          Pixel(255, 250, 250)};
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) image.at(x, y) = x % 25 == 0 ? fills[3] : fills[(x / 25 + y / 50) % 5];
-    const IndexedImage out = ToIndexed(image);
-    EXPECT_TRUE(out.dithered);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) ASSERT_TRUE(Same(ColourAt(out, x, y), image.at(x, y))) << x << "," << y;
-}
-
 TEST(ImagePalette, TransparentColourTakesTheReservedSlotOnly) {
     auto check = [](const Image& image, bool expectDither) {
         const IndexedImage out = ToIndexed(image, kTransparentMagenta);

@@ -3,43 +3,19 @@
 // the header; truncated and corrupt headers refused cleanly.
 #include "imaging/image_probe.h"
 
+#include "byte_builder.h"
 #include "imaging/image.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace tarn {
 namespace {
 
-class Bytes {
-public:
-    Bytes& Raw(std::string_view s) {
-        b_.insert(b_.end(), s.begin(), s.end());
-        return *this;
-    }
-    Bytes& U8(unsigned v) {
-        b_.push_back(static_cast<std::uint8_t>(v));
-        return *this;
-    }
-    Bytes& Le16(unsigned v) { return U8(v & 0xFF).U8(v >> 8); }
-    Bytes& Le32(std::uint32_t v) { return Le16(v & 0xFFFF).Le16(v >> 16); }
-    Bytes& Be16(unsigned v) { return U8(v >> 8).U8(v & 0xFF); }
-    Bytes& Be32(std::uint32_t v) { return Be16(v >> 16).Be16(v & 0xFFFF); }
-    Bytes& Zeros(std::size_t n) {
-        b_.resize(b_.size() + n, 0);
-        return *this;
-    }
-    std::size_t size() const { return b_.size(); }
-    const std::vector<std::uint8_t>& get() const { return b_; }
-
-private:
-    std::vector<std::uint8_t> b_;
-};
+using test::Bytes;
 
 // Remembers how far into the file the probe read.
 class CountingReader final : public ByteReader {
@@ -162,25 +138,6 @@ TEST(ImageProbe, ReadsEachFormatsSize) {
     EXPECT_EQ(Probe({}).format, ImageFormat::Unknown);
 }
 
-TEST(ImageProbe, ReadsFilesWrittenByOtherPrograms) {
-    const std::pair<const char*, ImageFormat> files[] = {
-        {"sample-40x30.bmp", ImageFormat::Bmp},  {"sample-40x30-core.bmp", ImageFormat::Bmp},
-        {"sample-40x30.gif", ImageFormat::Gif},  {"sample-40x30.png", ImageFormat::Png},
-        {"sample-40x30.jpg", ImageFormat::Jpeg}, {"sample-40x30-progressive.jpg", ImageFormat::Jpeg},
-        {"sample-40x30.tif", ImageFormat::Tiff}, {"sample-40x30-msb.tif", ImageFormat::Tiff},
-    };
-    for (const auto& [name, format] : files) {
-        SCOPED_TRACE(name);
-        std::ifstream in(std::string(TARN_SOURCE_DIR) + "/tests/data/images/" + name, std::ios::binary);
-        ASSERT_TRUE(in);
-        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const ImageHeader h = Probe(bytes);
-        EXPECT_EQ(h.format, format);
-        EXPECT_EQ(h.width, 40);
-        EXPECT_EQ(h.height, 30);
-    }
-}
-
 TEST(ImageProbe, AbsurdSizesAreRefusedFromTheHeaderAlone) {
     const Bytes absurd[] = {
         Png(40000, 10),     Png(20000, 20000),    Png(0xFFFFFFFF, 1),    Bmp(0x7FFFFFFF, 1),
@@ -237,10 +194,6 @@ TEST(ImageProbe, CorruptHeadersAreRefused) {
     Bytes tiffHostileStripCount = tiff(8).Le16(3);
     tiffHostileStripCount.Le16(256).Le16(3).Le32(1).Le32(10).Le16(257).Le16(3).Le32(1).Le32(10);
     tiffHostileStripCount.Le16(273).Le16(4).Le32(50'000'000).Le32(8);
-    Bytes bmpOddHeader;
-    bmpOddHeader.Raw("BM").Le32(0).Le32(0).Le32(54).Le32(99).Le32(10).Le32(10);
-    Bytes pngNotIhdr;
-    pngNotIhdr.Raw("\x89PNG\r\n\x1a\n").Be32(13).Raw("IHDX").Be32(10).Be32(10);
     Bytes emfShortRecord;
     emfShortRecord.Le32(1).Le32(20).Zeros(32).Le32(0x464D4520).Zeros(44);
 
@@ -251,9 +204,7 @@ TEST(ImageProbe, CorruptHeadersAreRefused) {
         {"TIFF strip past the end of the file", tiffStripPastTheEnd},
         {"TIFF field values past the end of the file", tiffTextPastTheEnd},
         {"TIFF with a hostile strip count", tiffHostileStripCount},
-        {"BMP unknown header size", bmpOddHeader},
         {"GIF zero height", Gif(10, 0)},
-        {"PNG first chunk not IHDR", pngNotIhdr},
         {"EMF header record too short", emfShortRecord},
         {"WMF placeable without resolution", PlaceableWmf(100, 100, 0)},
     };

@@ -1,7 +1,6 @@
-// TGA files field by field against the format's layout, and read back by ImageMagick.
+// TGA files field by field against the format's layout.
 #include "imaging/image_tga.h"
 
-#include "image_magick.h"
 
 #include <gtest/gtest.h>
 
@@ -52,29 +51,6 @@ TEST(ImageTga, HeaderFieldsPixelOrderAndFooter) {
     const std::string footer(b.end() - 26, b.end());
     EXPECT_EQ(footer.substr(0, 8), std::string(8, '\0'));
     EXPECT_EQ(footer.substr(8), std::string("TRUEVISION-XFILE.\0", 18));
-}
-
-TEST(ImageTga, ImageMagickReadsThePictureUpright) {
-    if (!test::HaveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
-    Image image(37, 11);  // odd width: TGA rows have no padding
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 37; ++x)
-            image.at(x, y) = Bgra{static_cast<std::uint8_t>(x * 7), static_cast<std::uint8_t>(y * 20), 200, 255};
-    test::MagickFolder folder;
-    const std::string file = folder.Write("picture.tga", Tga(image));
-    EXPECT_EQ(test::Identify(file, "%m %w %h %[orientation]"), "TGA 37 11 BottomLeft");
-    // convert turns the picture upright by its recorded origin: a wrong origin flag shows
-    // as rows in the wrong order.
-    const std::vector<std::uint8_t> rgba = test::DecodeAll(folder, {file}).at(0);
-    ASSERT_EQ(rgba.size(), 37u * 11 * 4);
-    for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 37; ++x) {
-            const std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * 37 + x) * 4];
-            const Bgra want = image.at(x, y);
-            ASSERT_EQ(p[0], want.r) << x << "," << y;
-            ASSERT_EQ(p[1], want.g) << x << "," << y;
-            ASSERT_EQ(p[2], want.b) << x << "," << y;
-        }
 }
 
 }  // namespace

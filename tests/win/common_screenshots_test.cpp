@@ -1,9 +1,10 @@
 // Pictures of every window the component has, for docs/screenshots (`make screenshots`
 // runs this with TARN_SCREENSHOTS naming the folder). Not part of the test run.
-#include "common/save_dialog.h"
-#include "common_ui.h"
 #include "ui/export_file.h"
 #include "ui/message_box.h"
+#include "common/save_dialog.h"
+#include "ui/status_form.h"
+#include "win_support.h"
 
 namespace tarn::test {
 namespace {
