@@ -1,11 +1,11 @@
 // A host's grid as an HTML page: spans, colours, fonts, alignment, outline indentation and
 // cell pictures (as GIF files in the side folder).
 #include "com/errors.h"
-#include "com/module.h"
 #include "common/export_file.h"
 #include "common/file_names.h"
 #include "common/general_date.h"
 #include "common/message_box.h"
+#include "common/scratch_file.h"
 #include "common/screen_metrics.h"
 #include "engine/exporter_classes.h"
 #include "html/html_output.h"
@@ -24,20 +24,19 @@ namespace tarn {
 namespace {
 constexpr wchar_t kHtmlErrorCaption[] = L"Export HTML";
 
-// Writes a cell picture once per handle as a GIF with magenta transparent. Failures leave
-// the page with a broken image rather than stopping it.
+// Writes a cell picture once per handle as a GIF with magenta transparent, through a
+// scratch file in the component's folder (or the temporary folder when that is read-only).
+// Failures leave the page with a broken image rather than stopping it.
 class CellPictures {
 public:
     void Save(IDispatch* picture, long handle, const std::wstring& gifPath) noexcept {
         if (!saved_.insert(handle).second) return;
-        std::wstring temp;
         TryStep([&] {
-            temp = FolderOf(ModulePath()) + L"ExportImage" + std::to_wstring(handle) + PictureExtensionOf(picture);
-            SavePictureFile(picture, temp);
+            ScratchFile temp(L"ExportImage" + std::to_wstring(handle) + PictureExtensionOf(picture));
+            SavePictureFile(picture, temp.path());
             ImageConverter converter;
-            if (converter.Load(temp)) (void)converter.SaveGif(gifPath, Rgb{255, 0, 255});
+            if (converter.Load(temp.path())) (void)converter.SaveGif(gifPath, Rgb{255, 0, 255});
         });
-        if (!temp.empty()) DeleteFileW(temp.c_str());
     }
 
 private:
