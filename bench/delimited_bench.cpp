@@ -1,11 +1,12 @@
-// Comma- and tab-separated export of a large host grid, against the cost of only reading
-// the grid. The test host's grid is filled with `rows` x 10 cells (texts with commas,
-// quotes and spaces, numbers, a check-box column), exported quietly to a file by the
-// component's ExportCSV or ExportTXT class, and read again by a loop that makes exactly the
-// export's host calls through the same late-bound facade and writes nothing: the floor no
-// exporter can beat. Run by bench/run_delimited_bench.py; see docs/benchmarks.md.
+// Comma- and tab-separated and HTML table export of a large host grid, against the cost of
+// only reading the grid. The test host's grid is filled with `rows` x 10 cells (texts with
+// commas, quotes and spaces, numbers, a check-box column), exported quietly to a file by the
+// component's ExportCSV, ExportTXT or ExportHTML class, and read again by a loop that makes
+// exactly the export's host calls through the same late-bound facade and writes nothing:
+// the floor no exporter can beat. Run by bench/run_delimited_bench.py; see
+// docs/benchmarks.md.
 //
-//     delimited_bench.exe <rows> <CSV|TXT> <output folder> [runs]
+//     delimited_bench.exe <rows> <CSV|TXT|HTML> <output folder> [runs]
 //
 // Prints key=value lines: setup and export times, rows per second, host calls per
 // exported cell, the floor and the export's ratio to it, and memory: the process's peak
@@ -139,21 +140,72 @@ size_t ReadLikeTheExport(IDispatch* table) {
     return characters;
 }
 
+// The HTML export's reads of the grid, as many of each as it makes, with nothing written:
+// the columns' widths, the table's colours and font, the fixed cells' colours, grid lines,
+// outline and fixed sizes, the columns' hidden states; per row its hidden state and height;
+// per cell its merged block, picture, shown text, back colour, font, fore colour, size,
+// bold, italic, underline and alignment; per column its data type and, for a cell of
+// general alignment, its alignment, once each. Returns the characters of the shown texts.
+size_t ReadLikeTheHtmlExport(IDispatch* table) {
+    GridTable grid(table);
+    const long cols = grid.Cols();
+    std::vector<long> widths(cols);
+    for (long c = 0; c < cols; ++c) widths[c] = grid.ColWidth(c);
+    (void)grid.Width();
+    for (int i = 0; i < 2; ++i) (void)grid.FontName();
+    for (long color : {grid.BackColor(), grid.GridColor(), grid.BackColorFixed(), grid.ForeColorFixed(),
+                       grid.GridColorFixed(), grid.GridLines()})
+        (void)color;
+    const long outlineCol = grid.OutlineBar() > 0 ? grid.OutlineCol() : -1;
+    (void)grid.FixedRows();
+    (void)grid.FixedCols();
+    std::vector<long> columns;
+    for (long c = 0; c < cols; ++c)
+        if (!grid.ColHidden(c) && widths[c] > 0) columns.push_back(c);
+    const long rows = grid.Rows();
+    std::vector<bool> typed(cols), aligned(cols);
+    size_t characters = 0;
+    for (long r = 0; r < rows; ++r) {
+        if (grid.RowHidden(r) || grid.RowHeight(r) <= 0) continue;
+        for (long c : columns) {
+            const tarn::CellRange block = grid.MergedRange(r, c);
+            if (block.col1 < c || block.row1 < r) continue;
+            (void)grid.CellPicture(r, c);
+            characters += tarn::VariantToText(grid.Cell(CellSetting::DisplayText, r, c)).size();
+            if (!typed[c]) {
+                (void)grid.ColDataType(c);
+                typed[c] = true;
+            }
+            if (c == outlineCol) (void)grid.IsSubtotal(r);
+            for (CellSetting setting :
+                 {CellSetting::BackColor, CellSetting::FontName, CellSetting::ForeColor, CellSetting::FontSize,
+                  CellSetting::FontBold, CellSetting::FontItalic, CellSetting::FontUnderline})
+                (void)grid.Cell(setting, r, c);
+            const long code = grid.CellLong(CellSetting::Alignment, r, c);
+            if (code == static_cast<long>(tarn::GridAlignment::General) && !aligned[c]) {
+                (void)grid.ColAlignment(c);
+                aligned[c] = true;
+            }
+        }
+    }
+    return characters;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: delimited_bench <rows> <CSV|TXT> <output folder> [runs]\n");
+        std::fprintf(stderr, "usage: delimited_bench <rows> <CSV|TXT|HTML> <output folder> [runs]\n");
         return 3;
     }
     const long rows = std::atol(argv[1]);
     const std::string method = argv[2];
-    const bool csv = method == "CSV";
-    if (rows < 1 || (!csv && method != "TXT")) {
-        std::fprintf(stderr, "rows must be positive and the method CSV or TXT\n");
+    const bool csv = method == "CSV", html = method == "HTML";
+    if (rows < 1 || (!csv && !html && method != "TXT")) {
+        std::fprintf(stderr, "rows must be positive and the method CSV, TXT or HTML\n");
         return 3;
     }
-    const std::wstring target = Widen(argv[3]) + (csv ? L"\\bench.csv" : L"\\bench.txt");
+    const std::wstring target = Widen(argv[3]) + (csv ? L"\\bench.csv" : html ? L"\\bench.htm" : L"\\bench.txt");
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
 
     Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx");
@@ -169,7 +221,9 @@ int main(int argc, char** argv) {
         std::printf("rows=%ld\ncols=%ld\nmethod=%s\nsetup_s=%.3f\n", rows, kCols, method.c_str(),
                     Seconds(Clock::now() - setupStart));
 
-        ComPtr<_ExportMEthod> exporter = NewExporter(csv ? __uuidof(::ExportCSV) : __uuidof(::ExportTXT));
+        ComPtr<_ExportMEthod> exporter = NewExporter(csv    ? __uuidof(::ExportCSV)
+                                                     : html ? __uuidof(::ExportHTML)
+                                                            : __uuidof(::ExportTXT));
         std::wstring columns = L",";
         for (long c = 0; c < kCols; ++c) columns += std::to_wstring(c) + L",";
         Check(exporter->put_ColumnList(unique_bstr(columns).get()), "ColumnList");
@@ -198,7 +252,7 @@ int main(int argc, char** argv) {
 
             grid.Call(L"ResetCounters");
             const Clock::time_point floorStart = Clock::now();
-            characters = ReadLikeTheExport(table.Get());
+            characters = html ? ReadLikeTheHtmlExport(table.Get()) : ReadLikeTheExport(table.Get());
             bestFloor = std::min(bestFloor, Seconds(Clock::now() - floorStart));
             floorCalls = TotalCalls(grid);
         }

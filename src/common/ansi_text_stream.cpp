@@ -65,7 +65,8 @@ void AnsiTextStream::Append(std::wstring_view text, std::wstring_view lineEnd) {
     const std::size_t before = buffer_.size();
     try {
         encoder_->Append(text, buffer_);
-        encoder_->Append(lineEnd, buffer_);
+        // CR and LF are the same bytes in every ANSI code page: no encoder call for them.
+        for (wchar_t c : lineEnd) buffer_ += static_cast<char>(c);
     } catch (...) {
         buffer_.resize(before);
         throw;

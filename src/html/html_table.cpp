@@ -6,6 +6,32 @@
 
 namespace tarn {
 
+void WriteTablePageTop(AnsiTextStream& out, const TablePageTop& top) {
+    out.WriteLine(PageHead(top.info));
+    out.WriteLine(PageBanner(top.header, top.spacer));
+    out.WriteLine(L"<FONT FACE=\"Arial\">\r\n<p align=\"center\"><b>" + top.info.title + L"<br>\r\n<font size=\"2\">" +
+                  top.subTitle + L"</font></b></p>\r\n</FONT>\r\n");
+    if (!top.paragraph.empty()) out.WriteLine(L"<br><pre>\r\n" + top.paragraph + L"\r\n</pre><br>\r\n");
+}
+
+std::wstring TableOpening(std::wstring_view fontName, std::wstring_view backColor, std::wstring_view gridColor,
+                          long tablePixels) {
+    std::wstring s = L"<FONT FACE=\"";
+    s += fontName;
+    s += L"\" SIZE=1>\r\n<table border=0 cellspacing=0 cellpadding=1 valign=center bgcolor=";
+    s += backColor;
+    s += L" width=\"100%\" bordercolor=";
+    s += gridColor;
+    s += L" width=" + std::to_wstring(tablePixels) + L">\r\n";
+    return s;
+}
+
+void WriteTablePageBottom(AnsiTextStream& out, const PageInfo& info, std::wstring_view dateTime) {
+    out.WriteLine(L"</table>\r\n\r\n</FONT>\r\n");
+    out.WriteLine(PageFooter(info, dateTime));
+    out.WriteLine(PageEnd());
+}
+
 long HtmlPixels(double twips, double twipsPerPixel) {
     if (twipsPerPixel <= 0) return 0;
     return static_cast<long>(std::nearbyint(1.3 * twips / twipsPerPixel));

@@ -3,10 +3,36 @@
 // values over.
 #pragma once
 
+#include "common/ansi_text_stream.h"
+#include "html/page_frame.h"
+
 #include <string>
 #include <string_view>
 
 namespace tarn {
+
+// The pieces of a table page around its rows. Each is written with one WriteLine, which
+// adds a CR LF to a piece that already ends in one, so the page shows an empty line after
+// each of them.
+
+// The page up to its table: head, banner, the centred title block (always, also without
+// titles) and the preformatted paragraph when there is one. No value is escaped.
+struct TablePageTop {
+    PageInfo info;        // its title heads the title block too
+    std::wstring header;  // ResourceSource of the banner images
+    std::wstring spacer;
+    std::wstring subTitle;
+    std::wstring paragraph;
+};
+void WriteTablePageTop(AnsiTextStream& out, const TablePageTop& top);
+
+// The grid's font and the table tag with its colours ("#RRGGBB") and both widths, the
+// share first.
+std::wstring TableOpening(std::wstring_view fontName, std::wstring_view backColor, std::wstring_view gridColor,
+                          long tablePixels);
+
+// The end of the table, the footer with `dateTime` and the page's closing tags.
+void WriteTablePageBottom(AnsiTextStream& out, const PageInfo& info, std::wstring_view dateTime);
 
 // Twips to page pixels as the table is laid out: 1.3 times the twips over the twips per
 // pixel, rounded to the nearest whole number, halves to even.

@@ -8,6 +8,7 @@
 #include "common/file_names.h"
 #include "common/general_date.h"
 #include "ui/message_box.h"
+#include "common/scratch_file.h"
 #include "common/screen_metrics.h"
 #include "html/html_output.h"
 #include "html/html_table.h"
@@ -25,20 +26,19 @@ namespace tarn {
 namespace {
 constexpr wchar_t kHtmlErrorCaption[] = L"Export HTML";
 
-// Writes a cell picture once per handle as a GIF with magenta transparent. Failures leave
-// the page with a broken image rather than stopping it.
+// Writes a cell picture once per handle as a GIF with magenta transparent, through a
+// scratch file in the component's folder (or the temporary folder when that is read-only).
+// Failures leave the page with a broken image rather than stopping it.
 class CellPictures {
 public:
     void Save(IDispatch* picture, long handle, const std::wstring& gifPath) noexcept {
         if (!saved_.insert(handle).second) return;
-        std::wstring temp;
         TryStep([&] {
-            temp = FolderOf(ModulePath()) + L"ExportImage" + std::to_wstring(handle) + PictureExtensionOf(picture);
-            SavePictureFile(picture, temp);
+            ScratchFile temp(L"ExportImage" + std::to_wstring(handle) + PictureExtensionOf(picture));
+            SavePictureFile(picture, temp.path());
             ImageConverter converter;
-            if (converter.Load(temp)) (void)converter.SaveGif(gifPath, Rgb{255, 0, 255});
+            if (converter.Load(temp.path())) (void)converter.SaveGif(gifPath, Rgb{255, 0, 255});
         });
-        if (!temp.empty()) DeleteFileW(temp.c_str());
     }
 
 private:
@@ -74,10 +74,8 @@ public:
         const int tppX = TwipsPerPixelX();
         tablePixels_ = HtmlPixels(twips, tppX);
 
-        out_.WriteLine(L"<FONT FACE=\"" + grid_.FontName() + L"\" SIZE=1>\r\n<table border=0 cellspacing=0 "
-                       L"cellpadding=1 valign=center bgcolor=" + HtmlColorOf(grid_.BackColor()) +
-                       L" width=\"100%\" bordercolor=" + HtmlColorOf(grid_.GridColor()) +
-                       L" width=" + std::to_wstring(tablePixels_) + L">");
+        out_.WriteLine(TableOpening(grid_.FontName(), HtmlColorOf(grid_.BackColor()), HtmlColorOf(grid_.GridColor()),
+                                    tablePixels_));
         if (!o_.quiet) {
             messages.SetProgressTitle(L"Exporting to " + target_.fileTitle);
             messages.ShowProgress(L"0 records ...");
@@ -203,20 +201,15 @@ bool ExportHtmlTable(ExportOptions& o, IDispatch* table) {
         if (!out) return false;
         PrepareSideFolder(o, target);
         PageInfo info = PageInfoOf(o);
-        out->WriteLine(PageHead(info));
-        out->WriteLine(PageBanner(target.Source(L"Header.jpg"), target.Source(L"Spacer.jpg")));
-        out->WriteLine(L"<FONT FACE=\"Arial\">\r\n<p align=\"center\"><b>" + o.title + L"<br>\r\n<font size=\"2\">" +
-                       o.subTitle + L"</font></b></p>\r\n</FONT>");
-        if (!o.paragraph.empty()) out->WriteLine(L"<br><pre>\r\n" + o.paragraph + L"\r\n</pre><br>");
+        WriteTablePageTop(*out,
+                          {info, target.Source(L"Header.jpg"), target.Source(L"Spacer.jpg"), o.subTitle, o.paragraph});
 
         GridTable grid(table);
         TableWriter writer(o, grid, target, *out);
         long counter = writer.Write(messages);
 
         messages.CloseProgress();
-        out->WriteLine(L"</table>\r\n\r\n</FONT>");
-        out->WriteLine(PageFooter(info, GeneralDateTimeNow()));
-        out->WriteLine(PageEnd());
+        WriteTablePageBottom(*out, info, GeneralDateTimeNow());
         out->Close();
         messages.ShowCompleted(std::to_wstring(std::max(counter, 0L)) + L" records exported to " +
                                FileNameOf(o.targetFilename, false));

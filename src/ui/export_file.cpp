@@ -64,9 +64,15 @@ void AnsiCodePageEncoder::Append(std::wstring_view text, std::string& out) const
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     const int chars = static_cast<int>(text.size());
     BOOL usedDefault = FALSE;
-    const int bytes =
-        WideCharToMultiByte(CP_ACP, flags, text.data(), chars, nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
+    // One conversion into room for the longest result (a UTF-16 unit gives at most three
+    // bytes, in UTF-8), instead of asking for the size first.
+    const size_t start = out.size();
+    out.resize(start + text.size() * 3);
+    const int bytes = WideCharToMultiByte(CP_ACP, flags, text.data(), chars, out.data() + start,
+                                          static_cast<int>(text.size() * 3), nullptr, utf8 ? nullptr : &usedDefault);
+    out.resize(start + static_cast<size_t>(std::max(bytes, 0)));
     if (bytes <= 0 || usedDefault) {
+        out.resize(start);
         // Name the first character that has no byte, for a message the user can act on.
         size_t at = 0;
         for (; at < text.size(); ++at) {
@@ -83,9 +89,6 @@ void AnsiCodePageEncoder::Append(std::wstring_view text, std::string& out) const
                                                   std::wstring(code) + L" cannot be written in the ANSI code page " +
                                                   std::to_wstring(codePage));
     }
-    const size_t start = out.size();
-    out.resize(start + static_cast<size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, flags, text.data(), chars, out.data() + start, bytes, nullptr, nullptr);
 }
 
 std::unique_ptr<AnsiTextStream> OpenExportFile(std::wstring_view path) {

@@ -5,6 +5,8 @@
 
 #include <olectl.h>
 
+#include <set>
+
 namespace tarn::test {
 namespace {
 
@@ -133,12 +135,12 @@ std::string Lines(std::initializer_list<std::string> lines) {
     return text;
 }
 
-// The table of the page: from the grid's font to the end of the table.
+// The table of the page: from the grid's font to the footer.
 std::string TableOf(const std::string& page) {
     const size_t start = page.find("<FONT FACE=\"Tahoma\" SIZE=1>");
-    const size_t end = page.find("</table>", start);
+    const size_t end = page.find("<br>\r\n<table border=\"0\"", start);
     if (start == std::string::npos || end == std::string::npos) return page;
-    return page.substr(start, end + 8 - start);
+    return page.substr(start, end - start);
 }
 
 TEST_F(TableContentTest, HtmlTableCarriesSpansWidthsAlignmentEscapesFontsAndPicturesAndLeavesOutHiddenParts) {
@@ -179,6 +181,7 @@ TEST_F(TableContentTest, HtmlTableCarriesSpansWidthsAlignmentEscapesFontsAndPict
                   "<FONT FACE=\"Tahoma\" SIZE=1>",
                   "<table border=0 cellspacing=0 cellpadding=1 valign=center bgcolor=#FFFFFF width=\"100%\" "
                   "bordercolor=#C8C8C8 width=1040>",
+                  "",
                   "<tr  height=\"16\">",
                   head + headEnd + "Name</font></td>",
                   head + headEnd + "Amount</font></td>",
@@ -207,11 +210,89 @@ TEST_F(TableContentTest, HtmlTableCarriesSpansWidthsAlignmentEscapesFontsAndPict
                   "<td width=\"10%\"" + data + "<img src=\"report_files/" + gif + "\">&nbsp;</td>",
                   "</tr>",
                   "</table>",
+                  "",
+                  "</FONT>",
+                  "",
+                  "",
               }));
     const ReadBack back = ReadWithWic(folder / (L"report_files\\" + std::wstring(gif.begin(), gif.end())));
     EXPECT_TRUE(back.ok && back.container == GUID_ContainerFormatGif && back.width == 12 && back.height == 7);
     const std::wstring components = TheComponent().path.substr(0, TheComponent().path.rfind(L'\\') + 1);
     EXPECT_EQ(FileBytes(folder / L"report_files\\Header.jpg"), FileBytes(components + L"WebResources\\Header.jpg"));
+    EXPECT_FALSE(
+        std::filesystem::exists(components + L"ExportImage" + std::wstring(gif.begin(), gif.end() - 4) + L".bmp"))
+        << "the scratch picture is removed";
+}
+
+std::set<std::wstring> FolderEntries(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().wstring());
+    return names;
+}
+
+// A component installed in a folder that cannot take its scratch files still writes its
+// cell pictures, through a scratch file in the temporary folder, and leaves no scratch file
+// anywhere. The folder is made unwritable for the one name the export uses: a directory of
+// that exact name is put there first, so creating the file fails with "access denied" in
+// the same CreateFile call that fails in a read-only folder. Permissions cannot show it
+// here: Wine ignores the read-only attribute on folders, and a run as root is not stopped
+// by Unix permission bits.
+TEST_F(TableContentTest, HtmlCellPicturesOfAComponentInAReadOnlyFolderGoThroughTheTemporaryFolder) {
+    ScratchFolder folder;
+    const std::wstring program = folder / L"program";
+    ASSERT_TRUE(CreateDirectoryW(program.c_str(), nullptr));
+    const std::wstring dll = program + L"\\TarnwickExports7.dll";
+    ASSERT_TRUE(CopyFileW(TheComponent().path.c_str(), dll.c_str(), FALSE));
+
+    ComPtr<IDispatch> grid = HostGrid(L"fixedcols = 0\n---\nFlag | Name\n | one\n");
+    const ComPtr<IDispatch> picture = MakePicture(grid.Get(), 12, 7);
+    Put(grid.Get(), 3, 1, 0, Object(picture.Get()));
+    ComPtr<IPicture> pictureHandle;
+    ASSERT_EQ(picture.As(&pictureHandle), S_OK);
+    OLE_HANDLE handle = 0;
+    ASSERT_EQ(pictureHandle->get_Handle(&handle), S_OK);
+    const std::wstring number = std::to_wstring(static_cast<long>(handle));
+    const std::wstring blocker = program + L"\\ExportImage" + number + L".bmp";
+    ASSERT_TRUE(CreateDirectoryW(blocker.c_str(), nullptr));
+    HANDLE probe =
+        CreateFileW(blocker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_EQ(probe, INVALID_HANDLE_VALUE) << "the component's folder must refuse the scratch file";
+
+    wchar_t tempPath[MAX_PATH];
+    GetTempPathW(MAX_PATH, tempPath);
+    const std::set<std::wstring> tempBefore = FolderEntries(tempPath);
+    HMODULE module = LoadLibraryW(dll.c_str());
+    ASSERT_NE(module, nullptr);
+    ASSERT_NE(module, TheComponent().module) << "the installed copy is a module of its own";
+    {
+        auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(getClassObject(__uuidof(::ExportHTML), IID_PPV_ARGS(&factory)), S_OK);
+        ComPtr<_ExportMEthod> exporter;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&exporter)), S_OK);
+        exporter->put_TargetFilename(unique_bstr(folder / L"readonly").get());
+        exporter->put_ColumnList(unique_bstr(L",0,1,").get());
+        VARIANT_BOOL yes = VARIANT_TRUE;
+        exporter->put_Quiet(&yes);
+        exporter->put_SkipFilenameSelection(&yes);
+        bool exported = false;
+        EXPECT_EQ(ExportTable(exporter.Get(), grid.Get(), exported), S_OK);
+        EXPECT_TRUE(exported);
+    }
+    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+    EXPECT_EQ(canUnloadNow(), S_OK);
+    FreeLibrary(module);
+
+    const ReadBack back = ReadWithWic(folder / (L"readonly_files\\" + number + L".gif"));
+    EXPECT_TRUE(back.ok && back.container == GUID_ContainerFormatGif && back.width == 12) << "the picture was lost";
+    EXPECT_NE(FileBytes(folder / L"readonly.htm").find("<img src=\"readonly_files/" + Narrow(number) + ".gif\">"),
+              std::string::npos);
+    EXPECT_EQ(FolderEntries(program),
+              (std::set<std::wstring>{L"TarnwickExports7.dll", L"ExportImage" + number + L".bmp"}));
+    EXPECT_EQ(FolderEntries(tempPath), tempBefore) << "a scratch file was left in the temporary folder";
 }
 
 }  // namespace
