@@ -2,6 +2,7 @@
 #include "common/scratch_file.h"
 
 #include "com/errors.h"
+#include "com/handles.h"
 #include "com/module.h"
 #include "common/file_names.h"
 
@@ -15,10 +16,9 @@ namespace {
 
 // Creates an empty file; `disposition` is CREATE_ALWAYS or CREATE_NEW.
 DWORD CreateEmptyFile(const std::wstring& path, DWORD disposition) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    CloseHandle(file);
-    return ERROR_SUCCESS;
+    const unique_hfile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.get() != INVALID_HANDLE_VALUE ? ERROR_SUCCESS : GetLastError();
 }
 
 // "<stem>-<process>-<number><extension>" in the temporary folder, a name no other file has.
