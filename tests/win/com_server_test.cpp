@@ -116,6 +116,8 @@ protected:
 
 TEST_F(ComServerTest, FailingMembersReportThroughVtableAndDispatch) {
     EXPECT_EQ(ComBoundary([] { throw std::bad_alloc(); }), E_OUTOFMEMORY);
+    EXPECT_EQ(ComBoundary([] { throw std::runtime_error("Disk full"); }), E_UNEXPECTED);
+    EXPECT_EQ(LastErrorDescription(), L"Disk full") << "a standard exception keeps its text";
     SetModuleHandle(TheComponent().module);  // the dispatch reads the component's type library
     ComPtr<_ExportMEthod> exporter;
     ASSERT_EQ(

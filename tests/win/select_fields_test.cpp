@@ -67,6 +67,79 @@ Result Drive(Steps&& steps, IDispatch* grid, std::wstring& method, _Engine* engi
 
 constexpr wchar_t kFourColumns[] = L"Name | Qty | Price | Paid\napples | 3 | 1.25 | yes\n";
 
+// The dialog's controls sit at their twips positions for the screen's DPI, Tab walks them in
+// layout order, Enter is OK and Escape is Cancel.
+TEST_F(SelectFieldsTest, TheWindowHasItsControlsAtTheirTwipsPositionsAndWorksFromTheKeyboard) {
+    auto grid = HostGrid(kFourColumns);
+    auto engine = NewEngine(L"", true, L"C:\\out\\old.csv");
+    struct Layout {
+        int id;
+        const wchar_t* className;
+        const wchar_t* text;
+        int left, top, width, height;
+    };
+    const Layout layout[] = {
+        {IDC_FieldList, L"ListBox", L"", 120, 120, 4155, 2310},
+        {IDC_cmdOK, L"Button", L"OK", 4440, 120, 1095, 435},
+        {IDC_cmdCancel, L"Button", L"Cancel", 4440, 660, 1095, 435},
+        {IDC_ExportFilenameLabel, L"Static", L"Export Filename", 180, 2580, 1125, 195},
+        {IDC_TargetFilename, L"Edit", L"old.csv", 120, 2820, 5310, 315},
+        {IDC_ExportMethodLabel, L"Static", L"Export format ", 180, 3240, 975, 195},
+        {IDC_ExportMethod, L"ComboBox", L" HTML File", 120, 3480, 5310, 315},
+    };
+    auto pixels = [](int twips) { return MulDiv(twips, ScreenDpi(), 1440); };
+    std::wstring method, columns;
+    const auto tabOrder = Drive<std::vector<int>>(
+        [&] {
+            const ui::Window dialog = WaitForDialog();
+            RECT client{};
+            GetClientRect(dialog.hwnd(), &client);
+            EXPECT_EQ(client.right, pixels(5655));
+            EXPECT_EQ(client.bottom, pixels(3960));
+            for (const Layout& c : layout) {
+                SCOPED_TRACE(Narrow(c.className) + " " + Narrow(c.text));
+                const ui::Window control = dialog.Control(c.id);
+                EXPECT_EQ(_wcsicmp(control.ClassName().c_str(), c.className), 0);
+                EXPECT_EQ(control.Text(), c.text);
+                RECT r{};
+                GetWindowRect(control.hwnd(), &r);
+                MapWindowPoints(nullptr, dialog.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+                EXPECT_EQ(r.left, pixels(c.left));
+                EXPECT_EQ(r.top, pixels(c.top));
+                // A label is wider only when the dialog's font needs the room for its text.
+                const bool label = c.id == IDC_ExportFilenameLabel || c.id == IDC_ExportMethodLabel;
+                EXPECT_TRUE(label ? r.right - r.left >= pixels(c.width) : r.right - r.left == pixels(c.width));
+                EXPECT_EQ(r.bottom - r.top, pixels(c.height));
+            }
+            const LONG listStyle = GetWindowLongW(dialog.Control(IDC_FieldList).hwnd(), GWL_STYLE);
+            EXPECT_TRUE(listStyle & LBS_EXTENDEDSEL) << "Ctrl and Shift extend the selection";
+            EXPECT_FALSE(listStyle & LBS_SORT) << "columns stay in grid order";
+            EXPECT_EQ(GetWindowLongW(dialog.Control(IDC_ExportMethod).hwnd(), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+            EXPECT_EQ(LOWORD(SendMessageW(dialog.hwnd(), DM_GETDEFID, 0, 0)), IDC_cmdOK) << "Enter presses OK";
+            std::vector<int> order;
+            HWND at = dialog.Control(IDC_FieldList).hwnd();
+            for (int i = 0; i < 6; ++i, at = GetNextDlgTabItem(dialog.hwnd(), at, FALSE))
+                order.push_back(GetDlgCtrlID(at));
+            PostMessageW(dialog.Control(IDC_FieldList).hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+            EXPECT_TRUE(dialog.WaitUntilGone());
+            return order;
+        },
+        grid.Get(), method, engine.Get(), columns);
+    EXPECT_EQ(tabOrder, (std::vector<int>{IDC_FieldList, IDC_cmdOK, IDC_cmdCancel, IDC_TargetFilename, IDC_ExportMethod,
+                                          IDC_FieldList}));
+    EXPECT_EQ(columns, L"") << "Escape is Cancel";
+
+    Drive<void>(
+        [] {
+            const ui::Window dialog = WaitForDialog();
+            PostMessageW(dialog.Control(IDC_FieldList).hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+            EXPECT_TRUE(dialog.WaitUntilGone());
+        },
+        grid.Get(), method, engine.Get(), columns);
+    EXPECT_EQ(columns, L",0,1,2,3,") << "Enter is OK, with every entry selected as it started";
+    EXPECT_EQ(method, L"HTML");
+}
+
 TEST_F(SelectFieldsTest, TheFieldListShowsListableColumnsPreselectedFromTheColumnListAndNeedsOne) {
     auto grid = HostGrid(
         L"cols = 8\n---\nName | x | x | | Hidden | Narrow | Price | Qty\n"
