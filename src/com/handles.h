@@ -182,4 +182,27 @@ public:
 
 inline VARIANT_BOOL ToVariantBool(bool b) noexcept { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 
+// A FUNCDESC or TYPEATTR a type info handed out, given back to it.
+template <class Desc>
+class unique_type_desc {
+public:
+    explicit unique_type_desc(ITypeInfo* info) noexcept : info_(info) {}
+    unique_type_desc(const unique_type_desc&) = delete;
+    unique_type_desc& operator=(const unique_type_desc&) = delete;
+    ~unique_type_desc() {
+        if (desc_) Release(desc_);
+    }
+    Desc** put() noexcept { return &desc_; }
+    const Desc& operator*() const noexcept { return *desc_; }
+    const Desc* operator->() const noexcept { return desc_; }
+
+private:
+    void Release(FUNCDESC* desc) noexcept { info_->ReleaseFuncDesc(desc); }
+    void Release(TYPEATTR* attr) noexcept { info_->ReleaseTypeAttr(attr); }
+    ITypeInfo* info_;
+    Desc* desc_ = nullptr;
+};
+using unique_funcdesc = unique_type_desc<FUNCDESC>;
+using unique_typeattr = unique_type_desc<TYPEATTR>;
+
 }  // namespace tarn
