@@ -3,6 +3,7 @@
 import os
 import pathlib
 import subprocess
+import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 BUILD = ROOT / "build"
@@ -54,10 +55,22 @@ def system_tool(name, arch):
 
 
 def run(args, timeout=300, cwd=None):
-    """Runs a Windows program under Wine; returns (exit code, combined output)."""
-    p = subprocess.run(["wine", *args], env=env(), cwd=cwd, timeout=timeout,
-                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, errors="replace")
-    return p.returncode, p.stdout
+    """Runs a Windows program under Wine; returns (exit code, combined output).
+
+    The output goes to a file, not a pipe, and the wait is for the program itself: a pipe
+    stays open while any process that inherited it lives (a script's dialog watcher, a
+    Wine helper), which would keep the caller waiting long after the program ended."""
+    with tempfile.TemporaryFile() as out:
+        p = subprocess.Popen(["wine", *args], env=env(), cwd=cwd, stdout=out, stderr=subprocess.STDOUT)
+        try:
+            code = p.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+            out.seek(0)
+            raise subprocess.TimeoutExpired(p.args, timeout, output=out.read())
+        out.seek(0)
+        return code, out.read().decode(errors="replace")
 
 
 # Servers registered in the prefix before tests and the demo run: the component, and the
