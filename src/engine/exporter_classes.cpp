@@ -3,11 +3,22 @@
 #include "engine/exporter_classes.h"
 
 #include "html/html_table_export.h"
+#include "html/mhtml_export.h"
 #include "mail/document_export.h"
 #include "print/image_export.h"
 #include "tables/delimited_export.h"
 
 namespace tarn {
+
+namespace {
+template <class T>
+ComPtr<_ExportMEthod> Make() {
+    ComPtr<_ExportMEthod> exporter;
+    ThrowIfFailed(T::CreateInstance(__uuidof(_ExportMEthod), reinterpret_cast<void**>(exporter.GetAddressOf())),
+                  L"Creating an exporter");
+    return exporter;
+}
+}  // namespace
 
 void* ExportMethodObject::FindInterface(REFIID iid) noexcept {
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(_ExportMEthod))
@@ -25,6 +36,40 @@ bool ExportTXTObject::DoExportRTF(const std::wstring& rtf) { return ExportRtfDoc
 bool ExportTXTObject::DoExportText(const std::wstring& text) { return ExportTextDocument(options(), text); }
 
 bool ExportHTMLObject::DoExportTable(IDispatch* table) { return ExportHtmlTable(options(), table); }
+
+bool ExportMHTMLObject::DoExportTable(IDispatch* table) {
+    return Export([table](_ExportMEthod* html, VARIANT_BOOL* r) {
+        IDispatch* argument = table;
+        return html->ExportTable(&argument, r);
+    });
+}
+bool ExportMHTMLObject::DoExportChart(IDispatch* chart) {
+    return Export([chart](_ExportMEthod* html, VARIANT_BOOL* r) {
+        IDispatch* argument = chart;
+        return html->ExportChart(&argument, r);
+    });
+}
+bool ExportMHTMLObject::DoExportPicture(IPictureDisp* picture) {
+    return Export([picture](_ExportMEthod* html, VARIANT_BOOL* r) {
+        IPictureDisp* argument = picture;
+        return html->ExportPicture(&argument, r);
+    });
+}
+bool ExportMHTMLObject::DoExportEMFFile(const std::wstring& path) {
+    return Export(
+        [&path](_ExportMEthod* html, VARIANT_BOOL* r) { return html->ExportEMFFile(unique_bstr(path).get(), r); });
+}
+bool ExportMHTMLObject::DoExportImageFile(const std::wstring& path) {
+    return Export(
+        [&path](_ExportMEthod* html, VARIANT_BOOL* r) { return html->ExportImageFile(unique_bstr(path).get(), r); });
+}
+bool ExportMHTMLObject::DoExportRTF(const std::wstring& rtf) {
+    return Export([&rtf](_ExportMEthod* html, VARIANT_BOOL* r) { return html->ExportRTF(unique_bstr(rtf).get(), r); });
+}
+bool ExportMHTMLObject::DoExportText(const std::wstring& text) {
+    return Export(
+        [&text](_ExportMEthod* html, VARIANT_BOOL* r) { return html->ExportText(unique_bstr(text).get(), r); });
+}
 
 bool ExportImageObject::DoExportTable(IDispatch* table) { return ExportTableImage(options(), table); }
 bool ExportImageObject::DoExportChart(IDispatch* chart) { return ExportChartImage(options(), chart); }
@@ -61,15 +106,37 @@ HRESULT ExportPrinterObject::put_Preview(VARIANT_BOOL* value) {
 
 ExportPDFObject::ExportPDFObject() { DiscardOptions(kOptImageFormat | kOptImageHeight | kOptImageWidth); }
 
-namespace {
-template <class T>
-ComPtr<_ExportMEthod> Make() {
-    ComPtr<_ExportMEthod> exporter;
-    ThrowIfFailed(T::CreateInstance(__uuidof(_ExportMEthod), reinterpret_cast<void**>(exporter.GetAddressOf())),
-                  L"Creating an exporter");
-    return exporter;
+// The page is written by an ExportHTML of its own, its options set one by one through the
+// exporter interface as a host would set them (DefaultPrinter is not among them). Its
+// error, if it raises one, means no page.
+bool ExportMHTMLObject::Export(const PageOperation& operation) {
+    return ExportMhtml(options(), [&operation](const ExportOptions& o) {
+        auto html = Make<ExportHTMLObject>();
+        auto text = [](const std::wstring& value) { return unique_bstr(value); };
+        html->put_ProgramName(text(o.programName).get());
+        html->put_ProgramVersion(text(o.programVersion).get());
+        html->put_Title(text(o.title).get());
+        html->put_SubTitle(text(o.subTitle).get());
+        html->put_Paragraph(text(o.paragraph).get());
+        html->put_Footer(text(o.footer).get());
+        html->put_Orientation(static_cast<PrintOrientation>(o.orientation));
+        html->put_TargetFilename(text(o.targetFilename).get());
+        html->put_ColumnList(text(o.columnList).get());
+        html->put_ImageFormat(text(o.imageFormat).get());
+        html->put_ImageHeight(o.imageHeight);
+        html->put_ImageWidth(o.imageWidth);
+        VARIANT_BOOL skip = ToVariantBool(o.skipFilenameSelection);
+        html->put_SkipFilenameSelection(&skip);
+        html->put_InitDir(text(o.initDir).get());
+        unique_bstr format = text(o.fileFormat);
+        BSTR formatArgument = format.get();
+        html->put_FileFormat(&formatArgument);
+        VARIANT_BOOL quiet = ToVariantBool(o.quiet);
+        html->put_Quiet(&quiet);
+        VARIANT_BOOL result = VARIANT_FALSE;
+        return SUCCEEDED(operation(html.Get(), &result)) && result != VARIANT_FALSE;
+    });
 }
-}  // namespace
 
 ComPtr<_ExportMEthod> CreateExporter(const MethodEntry& entry) {
     VARIANT_BOOL flag = ToVariantBool(entry.flag);

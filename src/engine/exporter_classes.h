@@ -6,6 +6,8 @@
 #include "engine/exporter.h"
 #include "engine/method_table.h"
 
+#include <functional>
+
 namespace tarn {
 
 template <class Derived, class DefaultItf>
@@ -45,7 +47,22 @@ class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTM
 protected:
     bool DoExportTable(IDispatch* table) override;
 };
-class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
+// Single-file archives (html/mhtml_export.h): each operation has an ExportHTML write its
+// page, which is then packed with its pictures.
+class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {
+protected:
+    bool DoExportTable(IDispatch* table) override;
+    bool DoExportChart(IDispatch* chart) override;
+    bool DoExportPicture(IPictureDisp* picture) override;
+    bool DoExportEMFFile(const std::wstring& path) override;
+    bool DoExportImageFile(const std::wstring& path) override;
+    bool DoExportRTF(const std::wstring& rtf) override;
+    bool DoExportText(const std::wstring& text) override;
+
+private:
+    using PageOperation = std::function<HRESULT(_ExportMEthod* html, VARIANT_BOOL* result)>;
+    bool Export(const PageOperation& operation);
+};
 // Image files (print/image_export.h).
 class ExportImageObject final : public ExporterClass<ExportImageObject, _ExportImage> {
 protected:

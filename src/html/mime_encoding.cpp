@@ -95,13 +95,11 @@ void Base64Writer::Quantum(unsigned char a, unsigned char b, unsigned char c, in
 void Base64Writer::Put(std::string_view bytes) {
     auto data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t n = bytes.size();
-    while (carried_ > 0 && n > 0) {
-        carry_[carried_++] = *data++;
-        --n;
-        if (carried_ == 3) {
-            Quantum(carry_[0], carry_[1], carry_[2], 3);
-            carried_ = 0;
-        }
+    if (carried_ > 0) {
+        for (; carried_ < 3 && n > 0; ++carried_, ++data, --n) carry_[carried_ % 3] = *data;
+        if (carried_ < 3) return;
+        Quantum(carry_[0], carry_[1], carry_[2], 3);
+        carried_ = 0;
     }
     // Whole lines at a time once a line has begun on a quantum boundary.
     while (n >= 57 && column_ % kBase64Line == 0) {
@@ -128,7 +126,7 @@ void Base64Writer::Put(std::string_view bytes) {
         }
     }
     for (; n >= 3; data += 3, n -= 3) Quantum(data[0], data[1], data[2], 3);
-    for (; n > 0; ++data, --n) carry_[carried_++] = *data;
+    for (; n > 0; ++data, --n) carry_[carried_++ % 3] = *data;
     if (buffer_.size() >= kChunk) {
         sink_.Write(buffer_);
         buffer_.clear();

@@ -91,6 +91,14 @@ void AnsiCodePageEncoder::Append(std::wstring_view text, std::string& out) const
     }
 }
 
+std::unique_ptr<ByteSink> CreateFileSink(std::wstring_view path) {
+    const std::wstring target(path);
+    unique_hfile file(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) ThrowFileError(L"Cannot open ", target);
+    return std::make_unique<FileSink>(std::move(file), target);
+}
+
 std::unique_ptr<AnsiTextStream> OpenExportFile(std::wstring_view path) {
     const std::wstring target(path);
     // Opened (or made) and then emptied, rather than re-created, so an existing file keeps

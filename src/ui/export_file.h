@@ -23,4 +23,8 @@ public:
 // ComError with the system's description.
 [[nodiscard]] std::unique_ptr<AnsiTextStream> OpenExportFile(std::wstring_view path);
 
+// A byte sink writing `path`, created or emptied, for writers of binary files. Throws
+// ComError with the system's description when the file cannot be opened or written.
+[[nodiscard]] std::unique_ptr<ByteSink> CreateFileSink(std::wstring_view path);
+
 }  // namespace tarn

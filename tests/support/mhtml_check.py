@@ -3,13 +3,15 @@ test compares with literal expectations, one fact per line:
 
     type multipart/related; root text/html; charset windows-1252; parts 2
     subject Café report
-    img 0 file:///page_files/a.png -> image/png, 1234 bytes, same as a.png
+    img 0 cid:1.a.png@TOKEN -> image/png, 1234 bytes, same as a.png
     img 1 http://example.com/x.gif -> no part
     unreferenced parts: none
     defects: none
 
     python3 mhtml_check.py ARCHIVE [--expect INDEX=FILE ...] [--out RESULT]
 
+References are printed with the archive's own random token (what follows "@" in the root
+part's Content-ID) written as TOKEN, so expectations can be literal.
 `--expect 0=/x/a.png` compares the bytes of the part the first <img> resolves to with that
 file. `--out` writes the lines to RESULT (through a temporary file and a rename, so a
 program that waits for RESULT never reads half of it) instead of standard output. Windows
@@ -52,22 +54,24 @@ def check(archive, expected):
     lines.append(f"subject {msg['subject']}")
     by_location = {p["content-location"]: p for p in parts[1:] if p["content-location"]}
     by_cid = {p["content-id"].strip("<>"): p for p in parts[1:] if p["content-id"]}
+    token = (root["content-id"] or "").strip("<>").partition("@")[2]
+    masked = (lambda text: text.replace("@" + token, "@TOKEN")) if token else (lambda text: text)
     page = Images()
     page.feed(root.get_content())
     used = set()
     for i, src in enumerate(page.sources):
         part = by_location.get(src) or (by_cid.get(src[4:]) if src.startswith("cid:") else None)
         if part is None:
-            lines.append(f"img {i} {src} -> no part")
+            lines.append(f"img {i} {masked(src)} -> no part")
             continue
         used.add(id(part))
         body = part.get_payload(decode=True)
-        line = f"img {i} {src} -> {part.get_content_type()}, {len(body)} bytes"
+        line = f"img {i} {masked(src)} -> {part.get_content_type()}, {len(body)} bytes"
         if i in expected:
             same = pathlib.Path(expected[i]).read_bytes() == body
             line += f", {'same as' if same else 'DIFFERENT from'} {pathlib.Path(expected[i]).name}"
         lines.append(line)
-    unused = [p["content-location"] for p in parts[1:] if id(p) not in used]
+    unused = [masked(p["content-location"] or "") for p in parts[1:] if id(p) not in used]
     lines.append(f"unreferenced parts: {', '.join(unused) or 'none'}")
     defects = [str(d) for p in [msg, *parts] for d in p.defects]
     if bare:

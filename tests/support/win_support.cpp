@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -155,6 +156,43 @@ std::filesystem::path SourceRoot() {
 
 std::wstring TestPicture(std::wstring_view name) {
     return (SourceRoot() / L"tests" / L"data" / L"images" / std::wstring(name)).wstring();
+}
+
+namespace {
+// The Linux path of a file as Wine maps it.
+std::wstring UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return path;
+    char* unix = toUnix(path.c_str());
+    if (!unix) return path;
+    std::wstring out(unix, unix + strlen(unix));
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+}  // namespace
+
+std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pair<int, std::wstring>>& expectations) {
+    ScratchFolder out;
+    const std::wstring result = out / L"reading.txt";
+    std::wstring command = L"python3 \"" + UnixPath((SourceRoot() / L"tests/support/mhtml_check.py").wstring()) +
+                           L"\" \"" + UnixPath(archive) + L"\" --out \"" + UnixPath(out.path()) + L"/reading.txt\"";
+    for (const auto& [index, file] : expectations)
+        command += L" --expect \"" + std::to_wstring(index) + L"=" + UnixPath(file) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // Wine starts a Linux program without a process handle to wait on; the checker writes
+    // its result through a rename, so the file appears complete.
+    if (!CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return "error: cannot start python3";
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50))
+        if (GetFileAttributesW(result.c_str()) != INVALID_FILE_ATTRIBUTES) return FileBytes(result);
+    return "error: no reading within 60 s";
 }
 
 std::vector<std::string> VtableMembers(REFIID iid) {

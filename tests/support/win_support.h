@@ -110,6 +110,12 @@ void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::filesystem::path SourceRoot();
 std::wstring TestPicture(std::wstring_view name);
 
+// Python's email package reading an MHTML archive (tests/support/mhtml_check.py, run as a
+// Linux program from Wine): its lines, "error ..." when it could not read the archive.
+// `expectations` are its --expect arguments, with Windows paths.
+std::string MhtmlReading(const std::wstring& archive,
+                         const std::vector<std::pair<int, std::wstring>>& expectations = {});
+
 // The members of a dual interface's vtable in slot order after IDispatch's seven, as
 // "name get|put|func in|inout ...", read from the component's embedded type library.
 std::vector<std::string> VtableMembers(REFIID iid);

@@ -1,0 +1,145 @@
+// The MHTML export's steps, each attempted and skipped when it fails, and the Windows side
+// of the packer: files opened by their wide paths.
+#include "html/mhtml_export.h"
+
+#include "com/errors.h"
+#include "com/handles.h"
+#include "common/file_names.h"
+#include "common/save_dialog.h"
+#include "html/mime_packer.h"
+#include "html/temporary_page.h"
+#include "imaging/replacing_file.h"
+#include "ui/export_file.h"
+#include "ui/message_box.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <stdexcept>
+
+namespace tarn {
+
+namespace {
+
+constexpr std::wstring_view kMhtmlFilter = L"MHTML Files (*.mhtml)|*.mhtml|All (*.*)|*.*";
+
+std::string Utf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(std::string_view text) {
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+class Win32FileSource final : public FileSource {
+public:
+    explicit Win32FileSource(unique_hfile file) : file_(std::move(file)) {}
+    std::size_t Read(char* buffer, std::size_t size) override {
+        DWORD read = 0;
+        if (!ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, nullptr))
+            throw std::runtime_error("Cannot read a file: " + Utf8(SystemMessage(GetLastError())));
+        return read;
+    }
+
+private:
+    unique_hfile file_;
+};
+
+// Files by their wide paths; folders do not open (CreateFile refuses them without backup
+// semantics).
+class Win32FileAccess final : public FileAccess {
+public:
+    std::unique_ptr<FileSource> Open(const std::string& path) override {
+        unique_hfile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
+        return std::make_unique<Win32FileSource>(std::move(file));
+    }
+};
+
+// The classic generator is one per process, like the runtime's it stands for: successive
+// exports take successive values.
+std::uint32_t NextRandomState() noexcept {
+    static std::atomic<std::uint32_t> state{kClassicRandomSeed};
+    std::uint32_t current = state.load();
+    while (!state.compare_exchange_weak(current, NextClassicRandom(current))) {
+    }
+    return NextClassicRandom(current);
+}
+
+wchar_t DecimalSeparator() {
+    wchar_t text[8] = L".";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, 8);
+    return text[0] ? text[0] : L'.';
+}
+
+// Deletes a folder with everything in it, read-only files too.
+void DeleteFolderTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteFolderTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    ThrowLastErrorIf(!RemoveDirectoryW(folder.c_str()), L"Deleting the page's side folder");
+}
+
+}  // namespace
+
+void PackPageArchive(const std::wstring& page, const std::wstring& archive) {
+    ReplacingFile target(archive);
+    std::unique_ptr<ByteSink> sink = CreateFileSink(target.temporaryPath());
+    Win32FileAccess files;
+    PackOptions options;
+    options.pageName = Utf8(FileNameOf(archive, true) + L".htm");
+    try {
+        (void)PackHtml(Utf8(page), files, *sink, options);
+    } catch (const std::runtime_error& e) {
+        throw ComError(E_FAIL, L"Cannot pack " + page + L": " + Wide(e.what()));
+    }
+    sink.reset();
+    target.Commit();
+}
+
+bool ExportMhtml(ExportOptions& o, const MhtmlPageWriter& writePage) {
+    std::wstring fileTitle;
+    if (!ChooseExportFile(o, {L"mhtml", kMhtmlFilter, o.initDir, L""}, L"mhtml", fileTitle)) return false;
+    std::wstring page;
+    TryStep([&] { page = TemporaryPagePath(o.targetFilename, NextRandomState(), DecimalSeparator()); });
+
+    ExportOptions pageOptions = o;
+    pageOptions.targetFilename = page;
+    pageOptions.skipFilenameSelection = true;
+    pageOptions.fileFormat = L"MHTML";
+    pageOptions.quiet = true;
+    bool written = false;
+    TryStep([&] { written = writePage(pageOptions); });
+    if (written) {
+        TryStep([&] { PackPageArchive(page, o.targetFilename); });
+        TryStep([&] { DeleteFileW(page.c_str()); });
+        TryStep([&] { DeleteFolderTree(FolderOf(page) + L"\\" + FileNameOf(page, true) + L"_files"); });
+    }
+    ExportMessages(o.quiet).ShowCompleted(L"Exported to " + FileNameOf(o.targetFilename, false));
+    return written;
+}
+
+}  // namespace tarn
