@@ -40,10 +40,17 @@ protected:
     bool DoExportRTF(const std::wstring& rtf) override;
     bool DoExportText(const std::wstring& text) override;
 };
-// HTML pages (html/html_table_export.h): tables; charts, pictures, images and text later.
+// HTML pages: tables (html/html_table_export.h); charts, pictures, metafiles, image files,
+// RTF and text (html/html_object_export.h).
 class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {
 protected:
     bool DoExportTable(IDispatch* table) override;
+    bool DoExportChart(IDispatch* chart) override;
+    bool DoExportPicture(IPictureDisp* picture) override;
+    bool DoExportEMFFile(const std::wstring& path) override;
+    bool DoExportImageFile(const std::wstring& path) override;
+    bool DoExportRTF(const std::wstring& rtf) override;
+    bool DoExportText(const std::wstring& text) override;
 };
 class ExportMHTMLObject final : public ExporterClass<ExportMHTMLObject, _ExportMHTML> {};
 // Image files (print/image_export.h).

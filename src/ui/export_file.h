@@ -23,4 +23,8 @@ public:
 // ComError with the system's description.
 [[nodiscard]] std::unique_ptr<AnsiTextStream> OpenExportFile(std::wstring_view path);
 
+// The same for exports that pass over what fails: no message, a ComError with the system's
+// reason instead.
+[[nodiscard]] std::unique_ptr<AnsiTextStream> CreateExportFile(std::wstring_view path);
+
 }  // namespace tarn
