@@ -147,6 +147,42 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+namespace {
+// The Linux path of a Windows one, through Wine's own kernel32 export; empty elsewhere.
+std::string UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unix) return {};
+    std::string result(unix);
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+}  // namespace
+
+std::string Identify(const std::wstring& path, const char* format) {
+    // Wine cannot wait for a Linux process: the answer is written under another name and
+    // renamed when complete, and the test waits for the name.
+    const std::wstring answer = path + L".identify.txt";
+    const std::string source = UnixPath(path), target = UnixPath(answer);
+    if (source.empty() || target.empty()) return {};
+    const std::string command = "/bin/sh -c \"/usr/bin/identify -format '" + std::string(format) + "' '" + source +
+                                "' > '" + target + ".part' 2>&1; mv '" + target + ".part' '" + target + "'\"";
+    std::wstring line(command.begin(), command.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return {};
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, ui::Milliseconds(30000))) return {};
+    std::string text = FileBytes(answer);
+    DeleteFileW(answer.c_str());
+    return text;
+}
+
 std::filesystem::path SourceRoot() {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
