@@ -130,9 +130,11 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::wstring> ScratchFolder::Files() const {
+std::vector<std::wstring> ScratchFolder::Files() const { return FilesIn(path_); }
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -104,6 +104,8 @@ private:
     std::wstring path_;
 };
 
+// Names of the files and folders in `folder`, sorted.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
 std::string FileBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 // The source tree's root (win_tests.exe runs from build/<arch>) and tests/data/images/<name>.
