@@ -10,7 +10,7 @@
 #include "imaging/image_converter.h"
 #include "imaging/picture_file.h"
 #include "mail/document_export.h"
-#include "print/image_sources.h"
+#include "imaging/image_sources.h"
 #include "ui/export_file.h"
 #include "ui/message_box.h"
 

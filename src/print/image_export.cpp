@@ -9,7 +9,7 @@
 #include "common/save_dialog.h"
 #include "imaging/image_converter.h"
 #include "imaging/picture_file.h"
-#include "print/image_sources.h"
+#include "imaging/image_sources.h"
 #include "tables/grid_table.h"
 #include "ui/message_box.h"
 

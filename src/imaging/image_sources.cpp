@@ -1,6 +1,6 @@
 // Charts copied through their own members on a white desk, and source pictures loaded for
 // conversion.
-#include "print/image_sources.h"
+#include "imaging/image_sources.h"
 
 #include "com/errors.h"
 #include "common/screen_metrics.h"
