@@ -2,6 +2,7 @@
 // format folders' export functions), and creation by method-table entry.
 #include "engine/exporter_classes.h"
 
+#include "html/html_object_export.h"
 #include "html/html_table_export.h"
 #include "html/mhtml_export.h"
 #include "mail/document_export.h"
@@ -36,6 +37,12 @@ bool ExportTXTObject::DoExportRTF(const std::wstring& rtf) { return ExportRtfDoc
 bool ExportTXTObject::DoExportText(const std::wstring& text) { return ExportTextDocument(options(), text); }
 
 bool ExportHTMLObject::DoExportTable(IDispatch* table) { return ExportHtmlTable(options(), table); }
+bool ExportHTMLObject::DoExportChart(IDispatch* chart) { return ExportHtmlChart(options(), chart); }
+bool ExportHTMLObject::DoExportPicture(IPictureDisp* picture) { return ExportHtmlPicture(options(), picture); }
+bool ExportHTMLObject::DoExportEMFFile(const std::wstring& path) { return ExportHtmlMetafile(options(), path); }
+bool ExportHTMLObject::DoExportImageFile(const std::wstring& path) { return ExportHtmlImageFile(options(), path); }
+bool ExportHTMLObject::DoExportRTF(const std::wstring& rtf) { return ExportHtmlRtf(options(), rtf); }
+bool ExportHTMLObject::DoExportText(const std::wstring& text) { return ExportHtmlText(options(), text); }
 
 bool ExportMHTMLObject::DoExportTable(IDispatch* table) {
     return Export([table](_ExportMEthod* html, VARIANT_BOOL* r) {

@@ -42,10 +42,17 @@ protected:
     bool DoExportRTF(const std::wstring& rtf) override;
     bool DoExportText(const std::wstring& text) override;
 };
-// HTML pages (html/html_table_export.h): tables; charts, pictures, images and text later.
+// HTML pages: tables (html/html_table_export.h); charts, pictures, metafiles, image files,
+// RTF and text (html/html_object_export.h).
 class ExportHTMLObject final : public ExporterClass<ExportHTMLObject, _ExportHTML> {
 protected:
     bool DoExportTable(IDispatch* table) override;
+    bool DoExportChart(IDispatch* chart) override;
+    bool DoExportPicture(IPictureDisp* picture) override;
+    bool DoExportEMFFile(const std::wstring& path) override;
+    bool DoExportImageFile(const std::wstring& path) override;
+    bool DoExportRTF(const std::wstring& rtf) override;
+    bool DoExportText(const std::wstring& text) override;
 };
 // Single-file archives (html/mhtml_export.h): each operation has an ExportHTML write its
 // page, which is then packed with its pictures.

@@ -58,6 +58,24 @@ std::wstring PageFooter(const PageInfo& info, std::wstring_view dateTime) {
 
 std::wstring PageEnd() { return std::wstring(L"</BODY>") + std::wstring(kCrLf) + L"</HTML>" + std::wstring(kCrLf); }
 
+std::wstring ImageParagraph(std::wstring_view source) {
+    std::wstring s = L"<p align=center><img border=\"0\" src=";
+    s += source;
+    s += L"></p>\r\n";
+    return s;
+}
+
+std::wstring PreformattedBlock(std::wstring_view text) {
+    std::wstring s = L"<pre>\r\n";
+    s += text;
+    s += L"\r\n</pre>\r\n";
+    return s;
+}
+
+std::vector<std::wstring> PagePieces(const PageParts& p) {
+    return {PageHead(p.info), PageBanner(p.header, p.spacer), p.content, PageFooter(p.info, p.dateTime), PageEnd()};
+}
+
 std::wstring ResourceFolderOf(std::wstring_view target) {
     size_t dot = target.rfind(L'.');
     std::wstring folder(dot == std::wstring_view::npos ? target : target.substr(0, dot));

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn {
 
@@ -34,6 +35,23 @@ std::wstring ResourcePrefixOf(std::wstring_view target);
 // absolute file URL of the folder for a page that will be packed into one archive.
 std::wstring ResourceSource(std::wstring_view name, bool mhtmlMode, std::wstring_view resourcePrefix,
                             std::wstring_view resourceFolder);
+
+// The content of a page that shows one object: its image centred, or a text preformatted
+// as it is (not escaped, so markup in it acts as markup). Each ends in CR LF; written with
+// one WriteLine, it is followed by an empty line.
+std::wstring ImageParagraph(std::wstring_view source);
+std::wstring PreformattedBlock(std::wstring_view text);
+
+// A whole page in the order its pieces are written, each with one WriteLine: head, banner,
+// `content`, footer, end.
+struct PageParts {
+    PageInfo info;
+    std::wstring header;  // ResourceSource of the banner images
+    std::wstring spacer;
+    std::wstring content;
+    std::wstring dateTime;
+};
+std::vector<std::wstring> PagePieces(const PageParts& parts);
 
 // "&", "<" and ">" escaped in that order; the empty text becomes "&nbsp;".
 std::wstring HtmlEscape(std::wstring_view text);

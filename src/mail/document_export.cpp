@@ -56,9 +56,11 @@ bool ExportDocument(ExportOptions& o, std::wstring_view filter, std::wstring_vie
 }
 }  // namespace
 
+std::wstring RtfPlainText(std::wstring_view rtf) { return RtfToPlainText(rtf, DecodeWithSystem); }
+
 bool ExportRtfDocument(ExportOptions& options, const std::wstring& rtf) {
     return ExportDocument(options, kRtfFilter, L"txt;rtf;text", [&](const std::wstring& extension) {
-        return IsRtfExtension(extension) ? rtf : RtfToPlainText(rtf, DecodeWithSystem);
+        return IsRtfExtension(extension) ? rtf : RtfPlainText(rtf);
     });
 }
 

@@ -7,15 +7,13 @@
 #include "com/errors.h"
 #include "common/file_names.h"
 #include "common/save_dialog.h"
-#include "common/screen_metrics.h"
 #include "imaging/image_converter.h"
 #include "imaging/picture_file.h"
+#include "imaging/image_sources.h"
 #include "tables/grid_table.h"
 #include "ui/message_box.h"
 
 #include <windows.h>
-
-#include <cmath>
 
 namespace tarn {
 
@@ -74,8 +72,6 @@ bool SaveHeld(ImageConverter& converter, Format format, const std::wstring& targ
 
 bool IsBitmapFormat(Format f) { return f != Format::Emf && f != Format::Wmf && f != Format::Other; }
 
-long RoundHalfEven(double value) { return static_cast<long>(std::nearbyint(value)); }
-
 // The frame every operation shares: the dialog, the extension, the progress message, the
 // conversion, the temporary bitmap, and the closing message.
 class ImageJob {
@@ -106,11 +102,7 @@ public:
     ExportOptions& options() { return o_; }
 
     // Loads a file into the converter, resampling when both sizes are set.
-    void LoadSource(const std::wstring& path, bool resample) {
-        TryStep([&] { (void)converter_.Load(path); });
-        if (resample && o_.imageWidth >= 1 && o_.imageHeight >= 1)
-            TryStep([&] { (void)converter_.Resample(o_.imageWidth, o_.imageHeight); });
-    }
+    void LoadSource(const std::wstring& path, bool resample) { LoadSourceImage(converter_, path, o_, resample); }
 
     // Removes the temporary bitmap, lets the picture go and closes the progress window;
     // `beforeMessage` puts host state back before the closing message appears.
@@ -139,45 +131,23 @@ private:
 bool ExportChartImage(ExportOptions& options, IDispatch* chart) {
     ImageJob job(options, L"", Filter(kBmp, kEmf, kGif, kJpeg, kTga, kPng, kAllFiles), kWithMetafiles, true);
     if (!job.Begin()) return false;
-    ExportOptions& o = job.options();
-    LateBound host(chart);
-    unique_variant deskColor;
-    TryStep([&] {
-        if (o.imageWidth == 0)
-            o.imageWidth = RoundHalfEven(VariantToDouble(host.GetValue(L"Width")) / TwipsPerPixelX());
-    });
-    TryStep([&] {
-        if (o.imageHeight == 0)
-            o.imageHeight = RoundHalfEven(VariantToDouble(host.GetValue(L"Height")) / TwipsPerPixelY());
-    });
-    TryStep([&] { deskColor = host.GetValue(L"DeskColor"); });
-    TryStep([&] { host.Put(L"DeskColor", LongArg(0xFFFFFF)); });
-
-    auto draw = [&](const wchar_t* member, const std::wstring& path) {
-        unique_bstr file(path);
-        VARIANT name;
-        V_VT(&name) = VT_BSTR;
-        V_BSTR(&name) = file.get();
-        host.Call(member, {LongArg(o.imageWidth), LongArg(o.imageHeight), name});
-    };
+    ChartCopy copy(chart, job.options());
     bool converted = false;
     bool usedTemp = false;
     Format format = job.format();
     if (format == Format::Emf) {
         converted = true;
-        TryStep([&] { draw(L"PEcopymetatofile", job.Target()); });
+        TryStep([&] { copy.CopyMetafile(job.Target()); });
     } else if (format == Format::Bmp) {
         converted = true;
-        TryStep([&] { draw(L"PEcopybitmaptofile", job.Target()); });
+        TryStep([&] { copy.CopyBitmap(job.Target()); });
     } else if (IsBitmapFormat(format)) {
         usedTemp = true;
-        TryStep([&] { draw(L"PEcopybitmaptofile", job.TempBitmap()); });
+        TryStep([&] { copy.CopyBitmap(job.TempBitmap()); });
         job.LoadSource(job.TempBitmap(), false);
         converted = SaveHeld(job.converter(), format, job.Target(), 100);
     }
-    return job.End(converted, usedTemp, [&] {
-        if (V_VT(&deskColor) != VT_EMPTY) TryStep([&] { host.Put(L"DeskColor", deskColor); });
-    });
+    return job.End(converted, usedTemp, [&] { copy.RestoreDeskColor(); });
 }
 
 bool ExportMetafileImage(ExportOptions& options, const std::wstring& path) {

@@ -99,19 +99,35 @@ std::unique_ptr<ByteSink> CreateFileSink(std::wstring_view path) {
     return std::make_unique<FileSink>(std::move(file), target);
 }
 
-std::unique_ptr<AnsiTextStream> OpenExportFile(std::wstring_view path) {
-    const std::wstring target(path);
-    // Opened (or made) and then emptied, rather than re-created, so an existing file keeps
-    // its attributes and a hidden one can still be written.
+namespace {
+// Opened (or made) and then emptied, rather than re-created, so an existing file keeps its
+// attributes and a hidden one can still be written. Null and the system's error on failure.
+std::unique_ptr<AnsiTextStream> TryOpen(const std::wstring& target, DWORD& error) {
     unique_hfile file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE || !SetEndOfFile(file.get())) {
-        const DWORD error = GetLastError();
-        ShowErrorMessage(L"Cannot open " + target + L"\r\n\r\n" + SystemDescription(error));
+        error = GetLastError();
         return nullptr;
     }
     return std::make_unique<AnsiTextStream>(std::make_unique<FileSink>(std::move(file), target),
                                             std::make_unique<AnsiCodePageEncoder>());
+}
+}  // namespace
+
+std::unique_ptr<AnsiTextStream> OpenExportFile(std::wstring_view path) {
+    const std::wstring target(path);
+    DWORD error = 0;
+    std::unique_ptr<AnsiTextStream> out = TryOpen(target, error);
+    if (!out) ShowErrorMessage(L"Cannot open " + target + L"\r\n\r\n" + SystemDescription(error));
+    return out;
+}
+
+std::unique_ptr<AnsiTextStream> CreateExportFile(std::wstring_view path) {
+    const std::wstring target(path);
+    DWORD error = 0;
+    std::unique_ptr<AnsiTextStream> out = TryOpen(target, error);
+    if (!out) throw ComError(HRESULT_FROM_WIN32(error), L"Cannot open " + target + L": " + SystemDescription(error));
+    return out;
 }
 
 }  // namespace tarn

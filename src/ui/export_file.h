@@ -27,4 +27,8 @@ public:
 // ComError with the system's description when the file cannot be opened or written.
 [[nodiscard]] std::unique_ptr<ByteSink> CreateFileSink(std::wstring_view path);
 
+// The same for exports that pass over what fails: no message, a ComError with the system's
+// reason instead.
+[[nodiscard]] std::unique_ptr<AnsiTextStream> CreateExportFile(std::wstring_view path);
+
 }  // namespace tarn

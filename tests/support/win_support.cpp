@@ -131,9 +131,11 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::vector<std::wstring> ScratchFolder::Files() const {
+std::vector<std::wstring> ScratchFolder::Files() const { return FilesIn(path_); }
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -148,6 +150,42 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+namespace {
+// The Linux path of a Windows one, through Wine's own kernel32 export; empty elsewhere.
+std::string UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unix) return {};
+    std::string result(unix);
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+}  // namespace
+
+std::string Identify(const std::wstring& path, const char* format) {
+    // Wine cannot wait for a Linux process: the answer is written under another name and
+    // renamed when complete, and the test waits for the name.
+    const std::wstring answer = path + L".identify.txt";
+    const std::string source = UnixPath(path), target = UnixPath(answer);
+    if (source.empty() || target.empty()) return {};
+    const std::string command = "/bin/sh -c \"/usr/bin/identify -format '" + std::string(format) + "' '" + source +
+                                "' > '" + target + ".part' 2>&1; mv '" + target + ".part' '" + target + "'\"";
+    std::wstring line(command.begin(), command.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return {};
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, ui::Milliseconds(30000))) return {};
+    std::string text = FileBytes(answer);
+    DeleteFileW(answer.c_str());
+    return text;
+}
+
 std::filesystem::path SourceRoot() {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -158,41 +196,28 @@ std::wstring TestPicture(std::wstring_view name) {
     return (SourceRoot() / L"tests" / L"data" / L"images" / std::wstring(name)).wstring();
 }
 
-namespace {
-// The Linux path of a file as Wine maps it.
-std::wstring UnixPath(const std::wstring& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return path;
-    char* unix = toUnix(path.c_str());
-    if (!unix) return path;
-    std::wstring out(unix, unix + strlen(unix));
-    HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-}  // namespace
-
 std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pair<int, std::wstring>>& expectations) {
     ScratchFolder out;
     const std::wstring result = out / L"reading.txt";
-    std::wstring command = L"python3 \"" + UnixPath((SourceRoot() / L"tests/support/mhtml_check.py").wstring()) +
-                           L"\" \"" + UnixPath(archive) + L"\" --out \"" + UnixPath(out.path()) + L"/reading.txt\"";
+    std::string command = "/usr/bin/python3 \"" + UnixPath((SourceRoot() / L"tests/support/mhtml_check.py").wstring()) +
+                          "\" \"" + UnixPath(archive) + "\" --out \"" + UnixPath(out.path()) + "/reading.txt\"";
     for (const auto& [index, file] : expectations)
-        command += L" --expect \"" + std::to_wstring(index) + L"=" + UnixPath(file) + L"\"";
+        command += " --expect \"" + std::to_string(index) + "=" + UnixPath(file) + "\"";
+    // The command is UTF-8 (Linux paths); Wine hands it on as such.
+    std::wstring line(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0)),
+                      L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), static_cast<int>(line.size()));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    // Wine starts a Linux program without a process handle to wait on; the checker writes
-    // its result through a rename, so the file appears complete.
-    if (!CreateProcessW(L"Z:\\usr\\bin\\python3", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    // As for Identify: no process to wait on, but a result that appears complete.
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return "error: cannot start python3";
-    if (process.hProcess) CloseHandle(process.hProcess);
-    if (process.hThread) CloseHandle(process.hThread);
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < 60000; Sleep(50))
-        if (GetFileAttributesW(result.c_str()) != INVALID_FILE_ATTRIBUTES) return FileBytes(result);
-    return "error: no reading within 60 s";
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ui::WaitUntil([&] { return std::filesystem::exists(result); }, ui::Milliseconds(60000)))
+        return "error: no reading within 60 s";
+    return FileBytes(result);
 }
 
 std::vector<std::string> VtableMembers(REFIID iid) {

@@ -104,6 +104,8 @@ private:
     std::wstring path_;
 };
 
+// Names of the files and folders in `folder`, sorted.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
 std::string FileBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 // The source tree's root (win_tests.exe runs from build/<arch>) and tests/data/images/<name>.
@@ -143,6 +145,10 @@ std::string Describe(Bgra p);
 std::vector<int> JpegLuminanceTable(const std::string& jpeg);
 // A 24-bit uncompressed TGA's width and height from its header, or 0 x 0.
 std::pair<int, int> TgaSize(const std::wstring& path);
+// ImageMagick's `identify` on `path` with a format such as "%m %w %h": the Linux program,
+// started through Wine, writes its answer beside the file (removed again). Empty when it
+// cannot be run.
+std::string Identify(const std::wstring& path, const char* format);
 // An enhanced metafile `inchesWide` x `inchesHigh`, red in its left half, blue in its right.
 void WriteHalvesEmf(const std::wstring& path, int inchesWide, int inchesHigh);
 

@@ -82,16 +82,45 @@ TEST_F(MhtmlTest, ATableArchiveIsTheOnlyFileLeftAndEveryPictureOfItsPageIsAPartP
     EXPECT_TRUE(std::regex_match(reading, expected)) << reading;
 
     // A second export quietly, to a name without extension: the next temporary name.
-    proxy.HoldAt(L"RowHeight", 2);
+    GridProxy second(grid.object());
+    second.HoldAt(L"RowHeight", 2);
     auto quiet = NewExporter(__uuidof(::ExportMHTML), {.target = folder / L"again", .columns = kAllColumns});
-    ui::Watcher<std::vector<std::wstring>> held([&] { return NamesDuringPageExport(proxy, folder); });
-    EXPECT_TRUE(ExportTable(quiet.Get(), &proxy));
+    ui::Watcher<std::vector<std::wstring>> held([&] { return NamesDuringPageExport(second, folder); });
+    EXPECT_TRUE(ExportTable(quiet.Get(), &second));
     const std::vector<std::wstring> during = held.Get();
     EXPECT_EQ(TargetOf(quiet.Get()), folder / L"again.mhtml");
     ASSERT_EQ(during.size(), 3u);
     EXPECT_EQ(StepOf(during[0]), StepOf(seen.during[0]) + 1)
         << Narrow(during[0]) << " after " << Narrow(seen.during[0]);
     EXPECT_EQ(folder.Files(), (std::vector<std::wstring>{L"again.mhtml", L"stock.mhtml"}));
+}
+
+TEST_F(MhtmlTest, ChartAndTextArchivesAreOneFileEachWithTheirPicturesAsParts) {
+    ScratchFolder folder;
+    LateBound chart = HostObject(L"ExportTestHost.Chart");
+    auto e = NewExporter(__uuidof(::ExportMHTML));
+    EXPECT_TRUE(Export(e.Get(), folder / L"chart", Chart(chart.object())));
+    EXPECT_TRUE(Export(e.Get(), folder / L"note.mhtml", [](_ExportMEthod* x, VARIANT_BOOL* r) {
+        return x->ExportText(unique_bstr(L"Two deliveries <b>late</b>").get(), r);
+    }));
+    EXPECT_EQ(folder.Files(), (std::vector<std::wstring>{L"chart.mhtml", L"note.mhtml"}));
+    const std::string banner =
+        "img 0 cid:1\\.Header\\.jpg@TOKEN -> image/jpeg, \\d+ bytes\n"
+        "img 1 cid:2\\.Spacer\\.jpg@TOKEN -> image/jpeg, \\d+ bytes\n";
+    const std::string chartReading = MhtmlReading(folder / L"chart.mhtml");
+    EXPECT_TRUE(std::regex_match(chartReading,
+                                 std::regex("type multipart/related; root text/html; charset windows-1252; parts 3\n"
+                                            "subject \n" +
+                                            banner +
+                                            "img 2 cid:3\\.SendToHTML[0-9.]+\\.gif@TOKEN -> image/gif, \\d+ bytes\n"
+                                            "unreferenced parts: none\ndefects: none\n")))
+        << chartReading;
+    const std::string textReading = MhtmlReading(folder / L"note.mhtml");
+    EXPECT_TRUE(std::regex_match(textReading,
+                                 std::regex("type multipart/related; root text/html; charset windows-1252; parts 2\n"
+                                            "subject \n" +
+                                            banner + "unreferenced parts: none\ndefects: none\n")))
+        << textReading;
 }
 
 TEST_F(MhtmlTest, APackingThatFailsLeavesNoArchiveAndNoTemporaryFilesAndMapsAreNotExported) {
