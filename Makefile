@@ -5,7 +5,7 @@
 PACKAGES := cmake make g++ python3 googletest libgtest-dev \
 	g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools \
 	libwine-dev wine wine64 xvfb xauth libz-mingw-w64-dev clang libclang-rt-14-dev \
-	imagemagick
+	imagemagick chromium
 JOBS ?= 2
 PRESETS := native win64 win32
 
@@ -43,24 +43,38 @@ format:
 clean:
 	rm -rf build out
 
-# Fuzzes the RTF reader (clang's libFuzzer with AddressSanitizer and UBSan), then merges
-# what it found into the committed corpus, keeping only inputs that add coverage.
+# Fuzzes the RTF reader and the HTML reference scanning with the MIME packing around it
+# (clang's libFuzzer with AddressSanitizer and UBSan), FUZZ_SECONDS each, then merges what
+# each found into its committed corpus, keeping only inputs that add coverage. `make
+# fuzz-rtf` or `make fuzz-html` runs one.
 FUZZ_SECONDS ?= 300
-FUZZ_BIN := build/fuzz/rtf_reader_fuzz
-$(FUZZ_BIN): tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp src/mail/rtf_reader.h
+FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -Isrc
+RTF_FUZZ := build/fuzz/rtf_reader_fuzz
+HTML_FUZZ := build/fuzz/html_references_fuzz
+HTML_FUZZ_SOURCES := src/html/html_references.cpp src/html/mime_encoding.cpp src/html/mime_packer.cpp
+$(RTF_FUZZ): tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp src/mail/rtf_reader.h
 	@mkdir -p build/fuzz
-	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-		-Isrc tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp -o $@
+	clang++ $(FUZZ_FLAGS) tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp -o $@
+$(HTML_FUZZ): tests/fuzz/html_references_fuzz.cpp $(HTML_FUZZ_SOURCES) $(HTML_FUZZ_SOURCES:.cpp=.h)
+	@mkdir -p build/fuzz
+	clang++ $(FUZZ_FLAGS) tests/fuzz/html_references_fuzz.cpp $(HTML_FUZZ_SOURCES) -o $@
 
-.PHONY: fuzz
-fuzz: $(FUZZ_BIN)
-	@mkdir -p build/fuzz/work
-	$(FUZZ_BIN) -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 build/fuzz/work tests/fuzz/corpus/rtf
-	@mkdir -p build/fuzz/merged
-	$(FUZZ_BIN) -merge=1 build/fuzz/merged tests/fuzz/corpus/rtf build/fuzz/work
-	rm -rf tests/fuzz/corpus/rtf && mv build/fuzz/merged tests/fuzz/corpus/rtf
-	# Keep the committed corpus small: the 200 smallest inputs that add coverage.
-	ls -S tests/fuzz/corpus/rtf | head -n -200 | sed 's|^|tests/fuzz/corpus/rtf/|' | xargs -r rm -f
+# $(call fuzz_run,program,corpus name): run, merge, keep the 200 smallest inputs.
+define fuzz_run
+	@mkdir -p build/fuzz/work-$(2) tests/fuzz/corpus/$(2)
+	$(1) -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=5 build/fuzz/work-$(2) tests/fuzz/corpus/$(2)
+	rm -rf build/fuzz/merged-$(2) && mkdir -p build/fuzz/merged-$(2)
+	$(1) -merge=1 build/fuzz/merged-$(2) tests/fuzz/corpus/$(2) build/fuzz/work-$(2)
+	rm -rf tests/fuzz/corpus/$(2) && mv build/fuzz/merged-$(2) tests/fuzz/corpus/$(2)
+	ls -S tests/fuzz/corpus/$(2) | head -n -200 | sed 's|^|tests/fuzz/corpus/$(2)/|' | xargs -r rm -f
+endef
+
+.PHONY: fuzz fuzz-rtf fuzz-html
+fuzz: fuzz-rtf fuzz-html
+fuzz-rtf: $(RTF_FUZZ)
+	$(call fuzz_run,$(RTF_FUZZ),rtf)
+fuzz-html: $(HTML_FUZZ)
+	$(call fuzz_run,$(HTML_FUZZ),html)
 
 # Pictures of the component's windows for docs/screenshots, the field selection dialog with
 # and without its method part among them. Xvfb has no window manager, so for this run Wine
@@ -80,13 +94,13 @@ screenshots: deps
 			--gtest_filter="ScreenshotTest.*:SelectFieldsScreenshotTest.*"; \
 		status=$$?; wine reg delete "$(SHOTS_KEY)" /f >/dev/null 2>&1; wineserver -w; exit $$status'
 
-# The sample grid's HTML page (from `make demo`) as Chromium draws it, for docs/screenshots.
-# Debian's chromium, headless, with a throw-away profile and nothing fetched from the network.
+# The sample grid's HTML page and its MHTML archive (from `make demo`) as Chromium draws
+# them, for docs/screenshots (scripts/chromium_shot.py: headless, a throw-away profile,
+# nothing fetched; the archive drawn from a folder of its own).
 HTML_SHOT := docs/screenshots/html-table-sample-grid.png
-.PHONY: html-screenshot
+MHTML_SHOT := docs/screenshots/mhtml-sample-grid.png
+.PHONY: html-screenshot mhtml-screenshot
 html-screenshot: demo
-	@command -v chromium >/dev/null || (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y chromium)
-	profile=$$(mktemp -d) && chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-		--disable-background-networking --disable-component-update --disable-sync --hide-scrollbars \
-		--user-data-dir=$$profile --screenshot=$(CURDIR)/$(HTML_SHOT) --window-size=1000,800 \
-		file://$(CURDIR)/out/demo/demo.html; status=$$?; rm -rf $$profile; exit $$status
+	python3 scripts/chromium_shot.py out/demo/demo.html $(HTML_SHOT) 1000x800
+mhtml-screenshot: demo
+	python3 scripts/chromium_shot.py out/demo/demo.mhtml $(MHTML_SHOT) 900x420

@@ -8,7 +8,8 @@
 '
 ' With a GRID-FILE, the grid is the test host's (ExportTestHost.Grid) loaded from that file
 ' instead (make demo passes examples\sample-grid.txt), and the test host's chart is exported
-' as PNG, GIF and JPEG pictures too. It also writes an RTF document and a text document.
+' as PNG, GIF and JPEG pictures and as a single-file MHTML page too (MHTML is a web page with
+' its pictures inside: demo.mhtml holds the grid's page, its banner and its cell pictures). It also writes an RTF document and a text document.
 '
 ' Each export prints one line: the method, what ExportTable or ExportChart returned, and the
 ' file asked for.
@@ -295,7 +296,7 @@ Else
 End If
 
 ' Method name and the extension of the file it writes.
-methods = Array(Array("CSV", "csv"), Array("TXT", "txt"), Array("HTML", "html"), Array("MHTML", "mht"), _
+methods = Array(Array("CSV", "csv"), Array("TXT", "txt"), Array("HTML", "html"), Array("MHTML", "mhtml"), _
                 Array("XLS", "xls"), Array("PDF", "pdf"), Array("PNG", "png"), Array("GIF", "gif"), _
                 Array("JPEG", "jpg"), Array("BMP", "bmp"))
 
@@ -316,16 +317,17 @@ For Each method In methods
     WScript.Echo Padded(method(0), 8) & " -> " & outcome & "  " & target
 Next
 
-' A chart as pictures: the engine has the chart draw itself on white at its own size (its
-' Width and Height in twips, 15 to a pixel: 600 x 400 here) and converts the drawing. The
-' chart's own background colour is put back afterwards.
+' A chart as pictures, and as an MHTML page that carries its picture: the engine has the
+' chart draw itself on white at its own size (its Width and Height in twips, 15 to a pixel:
+' 600 x 400 here) and converts the drawing. The chart's own background colour is put back
+' afterwards.
 Dim chart
 If WScript.Arguments.Count >= 2 Then
     Set chart = CreateObject("ExportTestHost.Chart")
     chart.Width = 9000
     chart.Height = 6000
     chart.DeskColor = RGB(240, 240, 232)
-    methods = Array(Array("PNG", "png"), Array("GIF", "gif"), Array("JPEG", "jpg"))
+    methods = Array(Array("PNG", "png"), Array("GIF", "gif"), Array("JPEG", "jpg"), Array("MHTML", "mhtml"))
     For Each method In methods
         target = fso.BuildPath(folder, "demo-chart." & method(1))
         engine.TargetFilename = target
