@@ -1,12 +1,12 @@
-// Comma- and tab-separated and HTML table export of a large host grid, against the cost of
+// Comma- and tab-separated, HTML and MHTML table export of a large host grid, against the cost of
 // only reading the grid. The test host's grid is filled with `rows` x 10 cells (texts with
 // commas, quotes and spaces, numbers, a check-box column), exported quietly to a file by the
-// component's ExportCSV, ExportTXT or ExportHTML class, and read again by a loop that makes
+// component's ExportCSV, ExportTXT, ExportHTML or ExportMHTML class, and read again by a loop that makes
 // exactly the export's host calls through the same late-bound facade and writes nothing:
 // the floor no exporter can beat. Run by bench/run_delimited_bench.py; see
 // docs/benchmarks.md.
 //
-//     delimited_bench.exe <rows> <CSV|TXT|HTML> <output folder> [runs]
+//     delimited_bench.exe <rows> <CSV|TXT|HTML|MHTML> <output folder> [runs]
 //
 // Prints key=value lines: setup and export times, rows per second, host calls per
 // exported cell, the floor and the export's ratio to it, and memory: the process's peak
@@ -195,17 +195,20 @@ size_t ReadLikeTheHtmlExport(IDispatch* table) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: delimited_bench <rows> <CSV|TXT|HTML> <output folder> [runs]\n");
+        std::fprintf(stderr, "usage: delimited_bench <rows> <CSV|TXT|HTML|MHTML> <output folder> [runs]\n");
         return 3;
     }
     const long rows = std::atol(argv[1]);
     const std::string method = argv[2];
-    const bool csv = method == "CSV", html = method == "HTML";
+    const bool csv = method == "CSV", mhtml = method == "MHTML", html = method == "HTML" || mhtml;
     if (rows < 1 || (!csv && !html && method != "TXT")) {
-        std::fprintf(stderr, "rows must be positive and the method CSV, TXT or HTML\n");
+        std::fprintf(stderr, "rows must be positive and the method CSV, TXT, HTML or MHTML\n");
         return 3;
     }
-    const std::wstring target = Widen(argv[3]) + (csv ? L"\\bench.csv" : html ? L"\\bench.htm" : L"\\bench.txt");
+    const std::wstring target = Widen(argv[3]) + (csv     ? L"\\bench.csv"
+                                                  : mhtml ? L"\\bench.mhtml"
+                                                  : html  ? L"\\bench.htm"
+                                                          : L"\\bench.txt");
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
 
     Check(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), "CoInitializeEx");
@@ -221,9 +224,10 @@ int main(int argc, char** argv) {
         std::printf("rows=%ld\ncols=%ld\nmethod=%s\nsetup_s=%.3f\n", rows, kCols, method.c_str(),
                     Seconds(Clock::now() - setupStart));
 
-        ComPtr<_ExportMEthod> exporter = NewExporter(csv    ? __uuidof(::ExportCSV)
-                                                     : html ? __uuidof(::ExportHTML)
-                                                            : __uuidof(::ExportTXT));
+        ComPtr<_ExportMEthod> exporter = NewExporter(csv     ? __uuidof(::ExportCSV)
+                                                     : mhtml ? __uuidof(::ExportMHTML)
+                                                     : html  ? __uuidof(::ExportHTML)
+                                                             : __uuidof(::ExportTXT));
         std::wstring columns = L",";
         for (long c = 0; c < kCols; ++c) columns += std::to_wstring(c) + L",";
         Check(exporter->put_ColumnList(unique_bstr(columns).get()), "ColumnList");

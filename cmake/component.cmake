@@ -86,3 +86,8 @@ add_executable(delimited_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/delimi
 add_dependencies(delimited_bench TarnwickExports7 ExportTestHost)
 target_link_options(delimited_bench PRIVATE ${TARN_STATIC_RUNTIME})
 target_link_libraries(delimited_bench PRIVATE tarn_core psapi)
+
+# The MIME packer benchmark (bench/run_mime_bench.py runs it beside Python's email package).
+add_executable(mime_pack_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/mime_pack_bench.cpp)
+target_link_options(mime_pack_bench PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(mime_pack_bench PRIVATE tarn_core)
