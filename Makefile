@@ -55,9 +55,10 @@ HTML_FUZZ_SOURCES := src/html/html_references.cpp src/html/mime_encoding.cpp src
 $(RTF_FUZZ): tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp src/mail/rtf_reader.h
 	@mkdir -p build/fuzz
 	clang++ $(FUZZ_FLAGS) tests/fuzz/rtf_reader_fuzz.cpp src/mail/rtf_reader.cpp -o $@
-$(HTML_FUZZ): tests/fuzz/html_references_fuzz.cpp $(HTML_FUZZ_SOURCES) $(HTML_FUZZ_SOURCES:.cpp=.h)
+$(HTML_FUZZ): tests/fuzz/html_references_fuzz.cpp tests/support/memory_files.h $(HTML_FUZZ_SOURCES) \
+		$(HTML_FUZZ_SOURCES:.cpp=.h)
 	@mkdir -p build/fuzz
-	clang++ $(FUZZ_FLAGS) tests/fuzz/html_references_fuzz.cpp $(HTML_FUZZ_SOURCES) -o $@
+	clang++ $(FUZZ_FLAGS) -Itests/support tests/fuzz/html_references_fuzz.cpp $(HTML_FUZZ_SOURCES) -o $@
 
 # $(call fuzz_run,program,corpus name): run, merge, keep the 200 smallest inputs.
 define fuzz_run

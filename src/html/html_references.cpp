@@ -3,6 +3,7 @@
 #include "html/html_references.h"
 
 #include <array>
+#include <cstring>
 
 namespace tarn {
 
@@ -48,8 +49,29 @@ std::string Trimmed(std::string_view s) {
 }  // namespace
 
 void HtmlReferenceScanner::Feed(std::string_view bytes, const Found& found) {
-    for (char c : bytes) {
-        Step(c, found);
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+        // Runs that only one character can end are skipped (or taken) whole.
+        char stop = 0;
+        if (state_ == State::Data || (state_ == State::RawText && rawMatch_ == 0 && !inTitle_))
+            stop = '<';
+        else if (state_ == State::ValueDouble)
+            stop = '"';
+        else if (state_ == State::ValueSingle)
+            stop = '\'';
+        if (stop) {
+            const auto* at = static_cast<const char*>(std::memchr(p, stop, static_cast<std::size_t>(end - p)));
+            const char* to = at ? at : end;
+            if (capturing_) {
+                value_.append(p, static_cast<std::size_t>(to - p));
+                if (value_.size() > kMaxValue) capturing_ = false, value_.clear();
+            }
+            offset_ += static_cast<std::uint64_t>(to - p);
+            p = to;
+            if (p == end) break;
+        }
+        Step(*p++, found);
         ++offset_;
     }
 }

@@ -18,14 +18,87 @@ void QuotedPrintableWriter::Flush() {
     buffer_.clear();
 }
 
-void QuotedPrintableWriter::LineBreak() {
-    buffer_ += "\r\n";
-    column_ = 0;
-    if (buffer_.size() >= kChunk) Flush();
+void QuotedPrintableWriter::Put(std::string_view bytes) {
+    // Slices small enough that the worst case (a held blank, a soft break and an escape for
+    // every byte) fits in the buffer's room, written through a pointer.
+    constexpr std::size_t kSlice = 8192;
+    for (std::size_t from = 0; from < bytes.size(); from += kSlice) {
+        const std::string_view slice = bytes.substr(from, kSlice);
+        std::size_t used = buffer_.size();
+        buffer_.resize(used + slice.size() * 10 + 16);
+        char* out = buffer_.data() + used;
+        std::size_t column = column_;
+        // One character or one "=XX", moved to a new line (soft break) when it would not fit
+        // with the "=" a soft break needs.
+        auto room = [&](std::size_t n) {
+            if (column + n > kQpLine - 1) {
+                *out++ = '=', *out++ = '\r', *out++ = '\n';
+                column = 0;
+            }
+            column += n;
+        };
+        auto escaped = [&](unsigned char b) {
+            room(3);
+            *out++ = '=', *out++ = kHex[b >> 4], *out++ = kHex[b & 15];
+        };
+        auto blank = [&](bool atLineEnd) {
+            if (!pendingBlank_) return;
+            if (atLineEnd) {
+                escaped(static_cast<unsigned char>(pendingBlank_));
+            } else {
+                room(1);
+                *out++ = pendingBlank_;
+            }
+            pendingBlank_ = 0;
+        };
+        auto lineBreak = [&] {
+            blank(true);
+            *out++ = '\r', *out++ = '\n';
+            column = 0;
+        };
+        for (const char c : slice) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b > 32 && b < 127 && b != '=' && !pendingCr_) {
+                if (pendingBlank_) blank(false);
+                if (column >= kQpLine - 1) {
+                    *out++ = '=', *out++ = '\r', *out++ = '\n';
+                    column = 0;
+                }
+                ++column;
+                *out++ = c;
+                continue;
+            }
+            if (pendingCr_) {
+                pendingCr_ = false;
+                if (b == '\n') {
+                    lineBreak();
+                    continue;
+                }
+                blank(false);
+                escaped('\r');
+            }
+            if (b == '\r') {
+                pendingCr_ = true;
+            } else if (b == '\n') {
+                lineBreak();
+            } else if (b == ' ' || b == '\t') {
+                blank(false);
+                pendingBlank_ = c;
+            } else if (b > 32 && b < 127 && b != '=') {
+                blank(false);
+                room(1);
+                *out++ = c;
+            } else {
+                blank(false);
+                escaped(b);
+            }
+        }
+        column_ = column;
+        buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
+        if (buffer_.size() >= kChunk) Flush();
+    }
 }
 
-// One character or one "=XX", moved to a new line (soft break) when it would not fit
-// with the "=" a soft break needs.
 void QuotedPrintableWriter::Emit(std::string_view piece) {
     if (column_ + piece.size() > kQpLine - 1) {
         buffer_ += "=\r\n";
@@ -35,48 +108,15 @@ void QuotedPrintableWriter::Emit(std::string_view piece) {
     column_ += piece.size();
 }
 
-void QuotedPrintableWriter::Put(std::string_view bytes) {
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (pendingCr_) {
-            pendingCr_ = false;
-            if (b == '\n') {
-                if (pendingBlank_) Emit(pendingBlank_ == ' ' ? "=20" : "=09"), pendingBlank_ = 0;
-                LineBreak();
-                continue;
-            }
-            if (pendingBlank_) Emit(std::string_view(&pendingBlank_, 1)), pendingBlank_ = 0;
-            Emit("=0D");
-        }
-        if (b == '\r') {
-            pendingCr_ = true;
-            continue;
-        }
-        if (b == '\n') {
-            if (pendingBlank_) Emit(pendingBlank_ == ' ' ? "=20" : "=09"), pendingBlank_ = 0;
-            LineBreak();
-            continue;
-        }
-        if (pendingBlank_) Emit(std::string_view(&pendingBlank_, 1)), pendingBlank_ = 0;
-        if (b == ' ' || b == '\t') {
-            pendingBlank_ = c;
-        } else if (b < 32 || b >= 127 || b == '=') {
-            const char escaped[3] = {'=', kHex[b >> 4], kHex[b & 15]};
-            Emit(std::string_view(escaped, 3));
-        } else {
-            Emit(std::string_view(&c, 1));
-        }
-        if (buffer_.size() >= kChunk) Flush();
-    }
-}
-
 void QuotedPrintableWriter::Finish() {
-    if (pendingCr_) {
-        if (pendingBlank_) Emit(std::string_view(&pendingBlank_, 1)), pendingBlank_ = 0;
+    if (pendingCr_) {  // a lone CR at the end, after any blank held before it
+        if (pendingBlank_) Emit(std::string_view(&pendingBlank_, 1));
+        pendingBlank_ = 0;
         Emit("=0D");
         pendingCr_ = false;
     }
-    if (pendingBlank_) Emit(pendingBlank_ == ' ' ? "=20" : "=09"), pendingBlank_ = 0;
+    if (pendingBlank_) Emit(pendingBlank_ == ' ' ? "=20" : "=09");
+    pendingBlank_ = 0;
     Flush();
 }
 

@@ -22,8 +22,7 @@ public:
 
 private:
     static constexpr std::size_t kChunk = 64 * 1024;
-    void Emit(std::string_view piece);
-    void LineBreak();
+    void Emit(std::string_view piece);  // for what Finish writes
     void Flush();
 
     ByteSink& sink_;

@@ -46,7 +46,27 @@ int HexValue(char c) {
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
-bool ValidUtf8(std::string_view s) { return ToUtf8(s, PageCharset::Utf8) == s; }
+bool ValidUtf8(std::string_view s) {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* const end = p + s.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const int n = *p >= 0xC2 && *p <= 0xDF ? 1 : *p >= 0xE0 && *p <= 0xEF ? 2 : *p >= 0xF0 && *p <= 0xF4 ? 3 : 0;
+        if (n == 0 || end - p <= n) return false;
+        unsigned cp = *p & (0x3Fu >> n);
+        for (int k = 1; k <= n; ++k) {
+            if ((p[k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[k] & 0x3Fu);
+        }
+        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        p += n + 1;
+    }
+    return true;
+}
 
 std::string PercentDecoded(std::string_view s) {
     std::string bytes;

@@ -4,6 +4,7 @@
 // file) must be a MIME document with CR LF line ends and short lines.
 #include "html/html_references.h"
 #include "html/mime_packer.h"
+#include "memory_files.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,37 +32,6 @@ std::vector<Found> Scan(std::string_view page, std::size_t piece, std::string& c
     return found;
 }
 
-class Source final : public tarn::FileSource {
-public:
-    explicit Source(std::string bytes) : bytes_(std::move(bytes)) {}
-    std::size_t Read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, bytes_.size() - at_);
-        std::copy_n(bytes_.data() + at_, n, buffer);
-        at_ += n;
-        return n;
-    }
-
-private:
-    std::string bytes_;
-    std::size_t at_ = 0;
-};
-
-// The page at /p/page.htm; every other path whose name holds an "x" is a small picture.
-class Files final : public tarn::FileAccess {
-public:
-    explicit Files(std::string_view page) : page_(page) {}
-    std::unique_ptr<tarn::FileSource> Open(const std::string& path) override {
-        if (path == "/p/page.htm") return std::make_unique<Source>(std::string(page_));
-        const std::size_t slash = path.rfind('/');
-        if (path.find('x', slash == std::string::npos ? 0 : slash) != std::string::npos)
-            return std::make_unique<Source>("GIF89a\x01\0\x01\0");
-        return nullptr;
-    }
-
-private:
-    std::string_view page_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -76,7 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)tarn::LocalFileCandidates(decoded, "/p");
     }
 
-    Files files(page);
+    // The page at /p/page.htm; every other path whose name holds an "x" is a small picture.
+    tarn::test::MemoryFiles files;
+    files.files["/p/page.htm"] = std::string(page);
+    files.fallback = [](const std::string& path) -> std::optional<std::string> {
+        if (path.find('x', path.rfind('/') + 1) == std::string::npos) return std::nullopt;
+        return std::string("GIF89a\x01\0\x01\0", 10);
+    };
     tarn::MemorySink out;
     const tarn::PackResult result = tarn::PackHtml("/p/page.htm", files, out);
     const std::string& mime = out.bytes();
