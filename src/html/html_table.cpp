@@ -60,15 +60,10 @@ std::wstring RowOpenTag(bool fixedRow, double heightPixels) {
 }
 
 std::wstring AlignmentAttribute(long code, long columnDataType, bool numericText) {
-    static constexpr const wchar_t* kByCode[] = {L" VALIGN=TOP",
-                                                 L"",
-                                                 L" VALIGN=BOTTOM",
-                                                 L" ALIGN=CENTER VALIGN=TOP",
-                                                 L" ALIGN=CENTER",
-                                                 L" ALIGN=CENTER VALIGN=BOTTOM",
-                                                 L" ALIGN=RIGHT VALIGN=TOP",
-                                                 L" ALIGN=RIGHT",
-                                                 L" ALIGN=RIGHT VALIGN=BOTTOM"};
+    static constexpr const wchar_t* kByCode[] = {
+        L" VALIGN=TOP",           L"",              L" VALIGN=BOTTOM",
+        L" ALIGN=CENTER VALIGN=TOP", L" ALIGN=CENTER", L" ALIGN=CENTER VALIGN=BOTTOM",
+        L" ALIGN=RIGHT VALIGN=TOP",  L" ALIGN=RIGHT",  L" ALIGN=RIGHT VALIGN=BOTTOM"};
     if (code >= 0 && code <= 8) return kByCode[code];
     if (columnDataType == 11) return L" ALIGN=CENTER";
     if (columnDataType == 7) return L"";

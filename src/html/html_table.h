@@ -59,20 +59,20 @@ std::wstring BooleanCellText(std::wstring_view text);
 std::wstring OutlineIndent(long level);
 
 struct HtmlCell {
-    std::wstring widthShare;   // WidthShare(...)
-    std::wstring backColor;    // "#RRGGBB" or empty
-    std::wstring alignment;    // AlignmentAttribute(...)
-    std::wstring borderColor;  // "#RRGGBB" or empty
+    std::wstring widthShare;     // WidthShare(...)
+    std::wstring backColor;      // "#RRGGBB" or empty
+    std::wstring alignment;      // AlignmentAttribute(...)
+    std::wstring borderColor;    // "#RRGGBB" or empty
     long colSpan = 1;
     long rowSpan = 1;
-    long fontSizePoints = 0;    // rounded; 0 or less: none
-    bool bottomBorder = false;  // data cell of a grid with grid lines
-    std::wstring fontFace;      // set when the cell's font differs from the grid's
-    std::wstring foreColor;     // "#RRGGBB" or empty
+    long fontSizePoints = 0;     // rounded; 0 or less: none
+    bool bottomBorder = false;   // data cell of a grid with grid lines
+    std::wstring fontFace;       // set when the cell's font differs from the grid's
+    std::wstring foreColor;      // "#RRGGBB" or empty
     bool bold = false;
     bool italic = false;
     bool underline = false;
-    std::wstring content;  // already escaped, picture and indentation included
+    std::wstring content;        // already escaped, picture and indentation included
 };
 
 // The whole "<td ...>...</td>" line of one cell.

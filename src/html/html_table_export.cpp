@@ -164,8 +164,7 @@ private:
         else if (fixed)
             cell.foreColor = look_.foreColorFixed;
 
-        cell.fontSizePoints =
-            static_cast<long>(std::nearbyint(VariantToDouble(grid_.Cell(CellSetting::FontSize, r, c))));
+        cell.fontSizePoints = static_cast<long>(std::nearbyint(VariantToDouble(grid_.Cell(CellSetting::FontSize, r, c))));
         cell.bottomBorder = !fixed && look_.gridLines;
         cell.bold = grid_.CellBool(CellSetting::FontBold, r, c);
         cell.italic = grid_.CellBool(CellSetting::FontItalic, r, c);
