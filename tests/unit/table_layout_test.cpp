@@ -40,10 +40,12 @@ std::vector<std::wstring> Cells(const Page& page) {
 bool ShowsText(const Page& page, std::wstring_view text) { return testing::FindRun(page, text).has_value(); }
 
 TEST(TableLayout, RowsBreakOverPagesUnderRepeatedFixedRows) {
-    // A fixed row and 100 rows, all 300 high: 39 rows fit under the fixed row in 12220.
+    // A fixed row and 100 rows, all 300 high but the hidden row 50: 39 rows fit under the
+    // fixed row in 12220.
     TableData table;
     table.columnWidths = {2000, 2000};
     table.rowHeights.assign(101, 300);
+    table.rowHeights[50] = 0;  // hidden
     table.fixedRows = 1;
     table.cells.push_back({Text(L"Code"), Text(L"Name")});
     for (int r = 1; r <= 100; ++r) table.cells.push_back({Text(L"r" + std::to_wstring(r)), Text(L"n")});
@@ -67,9 +69,12 @@ TEST(TableLayout, RowsBreakOverPagesUnderRepeatedFixedRows) {
         EXPECT_FALSE(ShowsText(sink.pages[i], L"Stock list"));
     }
     EXPECT_TRUE(Shows(sink.pages[1], L"r40@1140,2498"));
-    EXPECT_TRUE(Shows(sink.pages[1], L"r78@1140,13898"));
-    EXPECT_TRUE(Shows(sink.pages[2], L"r79@1140,2498"));
-    EXPECT_TRUE(Shows(sink.pages[2], L"r100@1140,8798"));
+    EXPECT_TRUE(Shows(sink.pages[1], L"r49@1140,5198"));
+    EXPECT_TRUE(Shows(sink.pages[1], L"r51@1140,5498"));
+    EXPECT_TRUE(Shows(sink.pages[1], L"r79@1140,13898"));
+    EXPECT_TRUE(Shows(sink.pages[2], L"r80@1140,2498"));
+    EXPECT_TRUE(Shows(sink.pages[2], L"r100@1140,8498"));
+    for (const Page& page : sink.pages) EXPECT_FALSE(ShowsText(page, L"r50"));
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(Shows(sink.pages[i], L"Page " + std::to_wstring(i + 1) + L"@10620,14724")) << "page " << i + 1;
     }
@@ -105,7 +110,7 @@ TEST(TableLayout, CellsAlignClipMergeAndTakeTheirColours) {
     using V = VerticalAlignment;
     TableData table;
     table.columnWidths = {2000, 2000, 2000};
-    table.rowHeights = {600, 300};
+    table.rowHeights = {600, 300, 600};
     table.fixedRows = 1;
     table.look.backColourFixed = 0x808080;
     table.look.gridColourFixed = 0x101010;
@@ -114,6 +119,16 @@ TEST(TableLayout, CellsAlignClipMergeAndTakeTheirColours) {
     coloured.foreColour = 0x0000FF;
     table.cells = {{Text(L"right", {H::Right, V::Top}), Text(L"mid", {H::Centre, V::Bottom}), coloured},
                    {Text(L"merged", {H::Centre, V::Centre}), Text(L"covered"), Text(L"x")}};
+    TableCell checked;
+    checked.check = CheckState::Checked;
+    checked.alignment = {H::Centre, V::Centre};
+    TableCell small, large;  // 40 x 20 and 200 x 100 pixels: 600 x 300 and 3000 x 1500 twips
+    auto smallPicture = std::make_shared<PictureData>(), largePicture = std::make_shared<PictureData>();
+    smallPicture->width = 40, smallPicture->height = 20;
+    largePicture->width = 200, largePicture->height = 100;
+    small.picture = smallPicture;
+    large.picture = largePicture;
+    table.cells.push_back({checked, small, large});
     table.merged = {{1, 0, 1, 1}};
     FakeMetrics metrics;
     PageCollector sink;
@@ -132,7 +147,7 @@ TEST(TableLayout, CellsAlignClipMergeAndTakeTheirColours) {
     for (const DrawOp& op : page.ops) {
         if (const auto* box = std::get_if<Box>(&op)) boxes.push_back(*box);
     }
-    ASSERT_EQ(boxes.size(), 5u) << "three fixed cells, the merged block and the last cell";
+    ASSERT_EQ(boxes.size(), 9u) << "three fixed cells, the merged block, a cell, three cells and a check box";
     EXPECT_EQ(boxes[0].fill, 0x808080u);
     EXPECT_EQ(boxes[0].outline, 0x101010u);
     EXPECT_EQ(boxes[2].fill, 0x00FFFFu);
@@ -140,6 +155,21 @@ TEST(TableLayout, CellsAlignClipMergeAndTakeTheirColours) {
               (std::vector<int>{1080, 2600, 4000, 300}));
     EXPECT_EQ(boxes[3].fill, 0xFFFFFFu);
     EXPECT_EQ(boxes[3].outline, 0xC0C0C0u);
+    EXPECT_EQ((std::vector<int>{boxes[6].x, boxes[6].y, boxes[6].width, boxes[6].height}),
+              (std::vector<int>{1982, 3102, 195, 195}))
+        << "the check box centred in its cell";
+    EXPECT_EQ(std::count_if(page.ops.begin(), page.ops.end(),
+                            [](const DrawOp& op) { return std::holds_alternative<Line>(op); }),
+              2)
+        << "the tick";
+    auto pictures = testing::Pictures(page);
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ((std::vector<int>{pictures[0].x, pictures[0].y, pictures[0].width, pictures[0].height}),
+              (std::vector<int>{3140, 3050, 600, 300}))
+        << "at its own size, left and centred";
+    EXPECT_EQ((std::vector<int>{pictures[1].x, pictures[1].y, pictures[1].width, pictures[1].height}),
+              (std::vector<int>{5140, 2930, 1080, 540}))
+        << "shrunk into the cell, keeping its proportions";
 }
 
 }  // namespace
