@@ -24,6 +24,14 @@ int LineHeight(FontMetrics& metrics, const FontSpec& font) {
     return Round(metrics.Ascent(font) + metrics.Descent(font));
 }
 
+std::wstring WithPageNumber(std::wstring text, int number) {
+    std::wstring digits = std::to_wstring(number);
+    for (std::size_t at = text.find(L"%d"); at != std::wstring::npos; at = text.find(L"%d", at + digits.size())) {
+        text.replace(at, 2, digits);
+    }
+    return text;
+}
+
 bool SameStyle(const StyledRun& a, const FontSpec& font, Colour colour) { return a.font == font && a.colour == colour; }
 
 // A piece of a line in one style: a word part, a run of spaces, a tab or a line break.
@@ -270,23 +278,24 @@ int PageComposer::Finish() {
 
 void PageComposer::DrawDecoration(Page& page, int number) {
     const PageMargins& margins = setup_.margins;
+    auto numbered = [number](const std::wstring& text) { return WithPageNumber(text, number); };
     FontSpec title = TitleFont(), subTitle = SubTitleFont();
     int titleBaseline = margins.header + Round(metrics_.Ascent(title));
-    page.ops.push_back(TextRun{margins.left, titleBaseline, title, 0, decoration_.title});
+    page.ops.push_back(TextRun{margins.left, titleBaseline, title, 0, numbered(decoration_.title)});
     int subTitleBaseline = margins.header + LineHeight(metrics_, title) + Round(metrics_.Ascent(subTitle));
-    page.ops.push_back(TextRun{margins.left, subTitleBaseline, subTitle, 0, decoration_.subTitle});
+    page.ops.push_back(TextRun{margins.left, subTitleBaseline, subTitle, 0, numbered(decoration_.subTitle)});
 
     FontSpec bold = FooterFont(true), plain = FooterFont(false);
     int footerLine = std::max(LineHeight(metrics_, bold), LineHeight(metrics_, plain));
     int ascent = Round(std::max(metrics_.Ascent(bold), metrics_.Ascent(plain)));
     int first = footerTop_ + ascent, second = first + footerLine;
-    std::wstring brand = L"  Quillon " + decoration_.programName + L" ";
+    std::wstring brand = numbered(L"  Quillon " + decoration_.programName + L" ");
     page.ops.push_back(TextRun{margins.left, first, bold, 0, brand});
-    page.ops.push_back(
-        TextRun{margins.left + Round(metrics_.TextWidth(bold, brand)), first, plain, 0, decoration_.programVersion});
+    page.ops.push_back(TextRun{margins.left + Round(metrics_.TextWidth(bold, brand)), first, plain, 0,
+                               numbered(decoration_.programVersion)});
     page.ops.push_back(TextRun{margins.left, second, plain, 0, L"   " + std::wstring(kMakerWebAddress)});
     int right = width_ - margins.right;
-    std::wstring stamp = decoration_.date + L" " + decoration_.time;
+    std::wstring stamp = numbered(decoration_.date + L" " + decoration_.time);
     std::wstring pageNumber = L"Page " + std::to_wstring(number);
     page.ops.push_back(TextRun{right - Round(metrics_.TextWidth(plain, stamp)), first, plain, 0, stamp});
     page.ops.push_back(TextRun{right - Round(metrics_.TextWidth(plain, pageNumber)), second, plain, 0, pageNumber});
@@ -312,6 +321,10 @@ void PageComposer::FlowText(std::wstring_view text) {
 }
 
 void PageComposer::FlowParagraph(const StyledParagraph& paragraph) { LineBuilder(*this, paragraph).Flow(); }
+
+void PageComposer::FlowRtf(std::wstring_view rtf) {
+    for (const StyledParagraph& paragraph : StyledParagraphsFrom(ReadRtf(rtf))) FlowParagraph(paragraph);
+}
 
 void PageComposer::DrawPictureInBody(std::shared_ptr<const PictureData> picture) {
     Page& page = CurrentPage();

@@ -38,7 +38,8 @@ struct DocumentSetup {
 void ApplyHeaderMargin(DocumentSetup& setup, std::wstring_view headerMargin);
 
 // What every page carries besides its content. `date` and `time` are taken once, when the
-// document is composed, so every page shows the same moment.
+// document is composed, so every page shows the same moment. "%d" in any of the texts is
+// replaced by the page number.
 struct PageDecoration {
     std::wstring title;
     std::wstring subTitle;
@@ -99,6 +100,7 @@ public:
 
     void FlowText(std::wstring_view text);  // in BodyFont; lines end at CR LF, LF or CR
     void FlowParagraph(const StyledParagraph& paragraph);
+    void FlowRtf(std::wstring_view rtf);  // an RTF document, or plain text when it is not one
     // The picture as large as the body allows, keeping its proportions, centred.
     void DrawPictureInBody(std::shared_ptr<const PictureData> picture);
 

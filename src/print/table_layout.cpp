@@ -54,9 +54,20 @@ std::vector<std::vector<int>> Group(const std::vector<int>& indexes, const std::
     return groups;
 }
 
-// The text of a cell cut to the characters that fit in `width`.
+// The text of a cell cut to the characters that fit in `width`: the longest prefix that
+// fits, found by halving, so a long text costs few measurements.
 std::wstring FitText(FontMetrics& metrics, const FontSpec& font, std::wstring text, int width) {
-    while (!text.empty() && metrics.TextWidth(font, text) > width) text.pop_back();
+    if (metrics.TextWidth(font, text) <= width) return text;
+    std::size_t fits = 0, tooLong = text.size();
+    while (tooLong - fits > 1) {
+        std::size_t middle = fits + (tooLong - fits) / 2;
+        if (metrics.TextWidth(font, std::wstring_view(text).substr(0, middle)) <= width) {
+            fits = middle;
+        } else {
+            tooLong = middle;
+        }
+    }
+    text.resize(fits);
     return text;
 }
 
@@ -137,6 +148,10 @@ private:
         for (int i = 0; i < rowCount; ++i) {
             for (int j = 0; j < colCount; ++j) {
                 CellBlock block = table_.MergedBlock(rows[i].index, cols[j].index);
+                if (block.row1 > rows[i].index || block.row2 < rows[i].index || block.col1 > cols[j].index ||
+                    block.col2 < cols[j].index) {
+                    block = {rows[i].index, cols[j].index, rows[i].index, cols[j].index};  // not a block of this cell
+                }
                 // The tracks are in index order, so those a block covers follow each other.
                 auto inRows = [&](int k) { return rows[k].index >= block.row1 && rows[k].index <= block.row2; };
                 auto inCols = [&](int k) { return cols[k].index >= block.col1 && cols[k].index <= block.col2; };

@@ -4,7 +4,6 @@
 // y 2000 to 14220 and x 1080 to 11160.
 #include "print/page_composer.h"
 
-#include "mail/rtf_reader.h"
 #include "page_capture.h"
 #include "print/measurement.h"
 
@@ -55,7 +54,7 @@ TEST(PageHeaderFooter, HeaderFooterAndLogoOnEveryPage) {
     EXPECT_EQ(MediumTime(12, 30), L"12:30 PM");
 
     auto logo = std::make_shared<PictureData>();
-    PageDecoration decoration{L"Sales", L"Q3", L"Stock", L"2.1", L"06/12/2026", L"05:05 PM", logo};
+    PageDecoration decoration{L"Sales", L"Sheet %d", L"Stock", L"2.1", L"06/12/2026", L"05:05 PM", logo};
     FakeMetrics metrics;
     PageCollector sink;
     PageComposer composer({}, decoration, metrics, sink);
@@ -67,13 +66,13 @@ TEST(PageHeaderFooter, HeaderFooterAndLogoOnEveryPage) {
         EXPECT_EQ(page.width, 12240);
         EXPECT_EQ(page.height, 15840);
         EXPECT_EQ(Placed(page),
-                  (std::vector<std::wstring>{L"Sales@1080,1600", L"Q3@1080,1784", L"  Quillon Stock @1080,14544",
-                                             L"2.1@2520,14544", L"   https://www.quillonsoft.com/@1080,14724",
-                                             L"06/12/2026 05:05 PM@9450,14544",
-                                             L"Page " + std::to_wstring(i + 1) + L"@10620,14724"}));
+                  (std::vector<std::wstring>{
+                      L"Sales@1080,1600", L"Sheet " + std::to_wstring(i + 1) + L"@1080,1784",
+                      L"  Quillon Stock @1080,14544", L"2.1@2520,14544", L"   https://www.quillonsoft.com/@1080,14724",
+                      L"06/12/2026 05:05 PM@9450,14544", L"Page " + std::to_wstring(i + 1) + L"@10620,14724"}));
         auto title = testing::FindRun(page, L"Sales");
         EXPECT_EQ(title->font, (FontSpec{L"Arial", 10, true}));
-        EXPECT_EQ(testing::FindRun(page, L"Q3")->font, (FontSpec{L"Arial", 9, false}));
+        EXPECT_EQ(testing::FindRun(page, L"Sheet " + std::to_wstring(i + 1))->font, (FontSpec{L"Arial", 9, false}));
         EXPECT_EQ(testing::FindRun(page, L"  Quillon Stock ")->font, (FontSpec{L"Arial", 9, true}));
         EXPECT_EQ(testing::FindRun(page, L"2.1")->font, (FontSpec{L"Arial", 9, false}));
         auto pictures = testing::Pictures(page);
@@ -119,13 +118,13 @@ TEST(TextFlow, WrapsAtTheMarginExpandsTabsAndBreaksOverPages) {
 }
 
 TEST(TextFlow, StyledRunsFromRtfKeepTheirFontsColoursAndAlignment) {
-    RtfDocument document = ReadRtf(
+    std::wstring document(
         L"{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}{\\colortbl;\\red255\\green0\\blue0;}"
         L"\\qc\\f0\\fs20\\b Big\\b0\\f1\\fs16\\cf1  small\\par\\pard\\qr\\i\\ul end\\par}");
     FakeMetrics metrics;
     PageCollector sink;
     PageComposer composer({}, {}, metrics, sink);
-    for (const StyledParagraph& paragraph : StyledParagraphsFrom(document)) composer.FlowParagraph(paragraph);
+    composer.FlowRtf(document);
     composer.Finish();
     // "Big" is 300 wide and " small" 480: 780 centred in 10080. The first line is as high as
     // its 10 pt font; "end" (8 pt, 240 wide) sits at the right margin on the next line.
