@@ -48,12 +48,14 @@ GridTableSource::GridTableSource(GridTable& grid) : grid_(grid) {
     look_.gridColour = ColourOf(grid.GridColor());
     look_.gridColourFixed = ColourOf(grid.GridColorFixed());
     look_.gridLines = grid.GridLines() != 0;
+    fontName_ = grid.FontName();
 }
 
 pages::TableCell GridTableSource::Cell(int row, int col) {
     pages::TableCell cell;
     cell.text = VariantToText(grid_.Cell(CellSetting::DisplayText, row, col));
     cell.font.name = VariantToText(grid_.Cell(CellSetting::FontName, row, col));
+    if (cell.font.name.empty()) cell.font.name = fontName_;
     cell.font.size = VariantToDouble(grid_.Cell(CellSetting::FontSize, row, col));
     cell.font.bold = grid_.CellBool(CellSetting::FontBold, row, col);
     cell.font.italic = grid_.CellBool(CellSetting::FontItalic, row, col);

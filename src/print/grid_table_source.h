@@ -31,6 +31,7 @@ private:
 
     GridTable& grid_;
     int fixedRows_ = 0, fixedCols_ = 0;
+    std::wstring fontName_;  // for cells that name no font
     std::vector<int> widths_, heights_;
     std::vector<long> columnAlignments_;
     pages::TableLook look_;
