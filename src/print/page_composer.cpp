@@ -323,6 +323,8 @@ void PageComposer::FlowText(std::wstring_view text) {
 void PageComposer::FlowParagraph(const StyledParagraph& paragraph) { LineBuilder(*this, paragraph).Flow(); }
 
 void PageComposer::FlowRtf(std::wstring_view rtf) {
+    // Text that is not RTF loads as it is, in the body font.
+    if (!rtf.starts_with(L"{\\rtf")) return FlowText(rtf);
     for (const StyledParagraph& paragraph : StyledParagraphsFrom(ReadRtf(rtf))) FlowParagraph(paragraph);
 }
 

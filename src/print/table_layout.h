@@ -1,7 +1,8 @@
 // Tables printed over pages: the table as a source of column widths, row heights, colours and
 // cells, and its layout on a PageComposer. Rows break over pages; a table wider than the page
-// continues with its remaining columns on the following pages. The fixed rows repeat at the
-// top of every page and the fixed columns at the left of every continuation. Portable.
+// continues with its remaining columns on the following pages (every row with the first
+// columns, then every row again with the next ones). The fixed rows repeat at the top of
+// every page and the fixed columns at the left of every continuation. Portable.
 #pragma once
 
 #include "print/page_composer.h"

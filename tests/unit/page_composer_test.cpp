@@ -135,6 +135,13 @@ TEST(TextFlow, StyledRunsFromRtfKeepTheirFontsColoursAndAlignment) {
     EXPECT_EQ(small->font, (FontSpec{L"Times New Roman", 8}));
     EXPECT_EQ(small->colour, 0x0000FFu);
     EXPECT_EQ(testing::FindRun(sink.pages[0], L"end")->font, (FontSpec{L"Times New Roman", 8, false, true, true}));
+
+    PageCollector plain;
+    PageComposer notRtf({}, {}, metrics, plain);
+    notRtf.FlowRtf(L"just text");
+    notRtf.Finish();
+    EXPECT_EQ(testing::FindRun(plain.pages[0], L"just text")->font, (FontSpec{L"Courier New", 8}))
+        << "text that is not RTF is printed in the body font";
 }
 
 TEST(PictureInBody, KeepsProportionsAndIsCentred) {

@@ -80,6 +80,26 @@ TEST(TableLayout, RowsBreakOverPagesUnderRepeatedFixedRows) {
     }
 }
 
+TEST(TableLayout, TableThatDoesNotFitUnderTheParagraphStartsOnTheNextPage) {
+    TableData table;
+    table.columnWidths = {2000};
+    table.rowHeights = {300, 300};
+    table.fixedRows = 1;
+    table.cells = {{Text(L"Code")}, {Text(L"r1")}};
+    std::wstring paragraph;
+    for (int i = 1; i <= 75; ++i) paragraph += L"p\r\n";
+    paragraph += L"last";  // the 76th line ends at 14160, leaving 60 twips
+
+    FakeMetrics metrics;
+    PageCollector sink;
+    PageComposer composer({}, {}, metrics, sink);
+    ComposeTable(composer, table, paragraph, L"");
+    ASSERT_EQ(composer.Finish(), 2);
+    EXPECT_TRUE(Shows(sink.pages[0], L"last@1080,14128"));
+    EXPECT_FALSE(ShowsText(sink.pages[0], L"Code"));
+    EXPECT_EQ(Cells(sink.pages[1]), (std::vector<std::wstring>{L"Code@1140,2198", L"r1@1140,2498"}));
+}
+
 TEST(TableLayout, WideTableContinuesWithRemainingColumnsBehindTheFixedColumn) {
     // Column 0 is fixed (1000); columns 1 to 6 are 3000 wide. Column 2 is hidden and column 5
     // not listed, so the page of 10080 takes 1, 3 and 4 and the next one takes 6.
