@@ -293,7 +293,7 @@ void PageComposer::DrawDecoration(Page& page, int number) {
     page.ops.push_back(TextRun{margins.left, first, bold, 0, brand});
     page.ops.push_back(TextRun{margins.left + Round(metrics_.TextWidth(bold, brand)), first, plain, 0,
                                numbered(decoration_.programVersion)});
-    page.ops.push_back(TextRun{margins.left, second, plain, 0, L"   " + std::wstring(kMakerWebAddress)});
+    page.ops.push_back(TextRun{margins.left, second, plain, 0, L"  " + std::wstring(kMakerWebAddress)});
     int right = width_ - margins.right;
     std::wstring stamp = numbered(decoration_.date + L" " + decoration_.time);
     std::wstring pageNumber = L"Page " + std::to_wstring(number);

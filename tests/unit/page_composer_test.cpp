@@ -68,7 +68,7 @@ TEST(PageHeaderFooter, HeaderFooterAndLogoOnEveryPage) {
         EXPECT_EQ(Placed(page),
                   (std::vector<std::wstring>{
                       L"Sales@1080,1600", L"Sheet " + std::to_wstring(i + 1) + L"@1080,1784",
-                      L"  Quillon Stock @1080,14544", L"2.1@2520,14544", L"   https://www.quillonsoft.com/@1080,14724",
+                      L"  Quillon Stock @1080,14544", L"2.1@2520,14544", L"  https://www.quillonsoft.com/@1080,14724",
                       L"06/12/2026 05:05 PM@9450,14544", L"Page " + std::to_wstring(i + 1) + L"@10620,14724"}));
         auto title = testing::FindRun(page, L"Sales");
         EXPECT_EQ(title->font, (FontSpec{L"Arial", 10, true}));
