@@ -7,7 +7,6 @@
 
 #include "print/page_composer.h"
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
