@@ -1,0 +1,71 @@
+// Runs read_xls.py under Linux's Python from inside Wine and reads its description back.
+#include "xls_reader.h"
+
+#include "win_support.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace tarn::test {
+
+namespace {
+
+// The Linux path of a Windows path, as Wine maps it.
+std::string UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    static const auto toUnix =
+        reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    if (!toUnix) return {};
+    char* unix = toUnix(path.c_str());
+    if (!unix) return {};
+    std::string result(unix);
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+std::wstring Quoted(const std::string& text) { return L"\"" + std::wstring(text.begin(), text.end()) + L"\""; }
+
+}  // namespace
+
+std::vector<std::string> DescribeWorkbook(const std::wstring& path) {
+    ScratchFolder folder;
+    const std::wstring output = folder / L"facts.txt";
+    const std::string script = UnixPath((SourceRoot() / L"tests" / L"support" / L"read_xls.py").wstring());
+    std::wstring command = L"start.exe /wait /unix /usr/bin/python3 " + Quoted(script) + L" " + Quoted(UnixPath(path)) +
+                           L" " + Quoted(UnixPath(output));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process))
+        return {"error cannot start the reader: " + Narrow(SystemText(GetLastError()))};
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // The Linux program may outlive "start": its output appears whole (renamed into place).
+    for (const DWORD deadline = GetTickCount() + 60000;
+         GetFileAttributesW(output.c_str()) == INVALID_FILE_ATTRIBUTES;) {
+        if (static_cast<LONG>(GetTickCount() - deadline) > 0) return {"error the reader wrote nothing"};
+        Sleep(20);
+    }
+    std::ifstream in(output);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string Fact(const std::vector<std::string>& lines, std::string_view prefix) {
+    for (const std::string& line : lines)
+        if (line.starts_with(prefix)) return line;
+    return "<no line starting with " + std::string(prefix) + ">";
+}
+
+std::size_t CountFacts(const std::vector<std::string>& lines, std::string_view prefix) {
+    std::size_t n = 0;
+    for (const std::string& line : lines) n += line.starts_with(prefix) ? 1 : 0;
+    return n;
+}
+
+}  // namespace tarn::test
