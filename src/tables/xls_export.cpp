@@ -325,8 +325,15 @@ void SaveThroughGrid(GridTable& grid, const ExportOptions& o) {
 }
 
 void OpenInShell(const std::wstring& path) noexcept {
-    // Nothing registered for workbooks is not an error: the file is written and stays.
-    ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    // Nothing registered for workbooks is not an error: the file is written and stays, and
+    // the user is not asked to pick a program.
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExW(&info);
 }
 
 std::vector<long> SelectedColumns(GridTable& grid, const ExportOptions& o, long& selectedCount) {
@@ -374,8 +381,9 @@ bool ExportXlsTable(ExportOptions& o, IDispatch* table, bool showInExcel) {
         long selected = 0;
         std::vector<long> columns = SelectedColumns(grid, o, selected);
         if (selected > static_cast<long>(columns.size()))
-            progress.SetProgressTitle(L"Exporting to " + fileTitle + L" (the first " + std::to_wstring(columns.size()) +
-                                      L" of " + std::to_wstring(selected) + L" columns: a worksheet holds no more)");
+            progress.SetProgressTitle(L"Exporting to " + fileTitle + L" (only the first " +
+                                      std::to_wstring(columns.size()) + L" of " + std::to_wstring(selected) +
+                                      L" columns fit on a worksheet)");
         // The workbook goes to a temporary file that replaces the target only once complete.
         ReplacingFile file(o.targetFilename);
         GridWorkbookWriter writer(grid, o, std::move(columns));
