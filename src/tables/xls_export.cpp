@@ -276,7 +276,10 @@ private:
                     break;
                 case SheetCell::Kind::Picture:
                     workbook_.WriteBlank(row.row, cell.column, cell.style);
-                    workbook_.InsertPicture(row.row, cell.column, *cell.picture, cell.dx, cell.dy);
+                    // A picture the workbook cannot place leaves its cell empty rather than
+                    // losing the whole export.
+                    (void)TryStep(
+                        [&] { workbook_.InsertPicture(row.row, cell.column, *cell.picture, cell.dx, cell.dy); });
                     break;
             }
         }

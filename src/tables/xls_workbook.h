@@ -7,14 +7,15 @@
 #include "common/byte_sink.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace tarn::xls {
 
-constexpr unsigned kMaxRows = 65536;       // rows a sheet holds
-constexpr unsigned kMaxColumns = 256;      // columns a sheet holds
+constexpr unsigned kMaxRows = 65536;           // rows a sheet holds
+constexpr unsigned kMaxColumns = 256;          // columns a sheet holds
 constexpr std::size_t kMaxTextLength = 32767;  // characters a cell holds
 constexpr std::size_t kMaxSheetNameLength = 31;
 
@@ -53,7 +54,10 @@ struct Picture {
 
 class Workbook {
 public:
+    // The cells wait in a scratch file of the workbook's own in the temporary folder.
     Workbook();
+    // The cells wait in `scratchFile`, which is emptied first; the caller deletes it.
+    explicit Workbook(const std::filesystem::path& scratchFile);
     ~Workbook();
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
@@ -64,7 +68,9 @@ public:
     std::wstring AddSheet(std::wstring_view name);
 
     // Sheet layout: column widths in characters of the default font, row heights in points,
-    // the frozen rows at the top and columns at the left.
+    // the frozen rows at the top and columns at the left. A row's height is best set before
+    // its cells; set after rows 32 or more further down were written, it is kept only when
+    // the row has cells.
     void SetColumnWidth(unsigned column, double characters);
     void SetRowHeight(unsigned row, double points);
     void FreezePanes(unsigned rows, unsigned columns);

@@ -4,7 +4,7 @@
 // half-written file behind.
 #include "com/handles.h"
 #include "win_support.h"
-#include "xls_reader.h"
+#include "xls_wine_reader.h"
 
 #include <olectl.h>
 
@@ -20,13 +20,12 @@ void Put(IDispatch* grid, long setting, long row, long col, VARIANT value) {
     LateBound(grid).Put(L"Cell", value, {LongArg(setting), LongArg(row), LongArg(col)});
 }
 
-void SetTitle(_ExportMEthod* e, const std::wstring& title) {
-    EXPECT_EQ(e->put_Title(unique_bstr(title).get()), S_OK);
-}
+void SetTitle(_ExportMEthod* e, const std::wstring& title) { EXPECT_EQ(e->put_Title(unique_bstr(title).get()), S_OK); }
 
 ComPtr<_ExportMEthod> Exporter(const std::wstring& target, const wchar_t* columns, bool quiet = true,
                                bool showInExcel = false) {
-    ComPtr<_ExportMEthod> e = NewExporter(__uuidof(::ExportXLS), {.target = target, .columns = columns, .quiet = quiet});
+    ComPtr<_ExportMEthod> e =
+        NewExporter(__uuidof(::ExportXLS), {.target = target, .columns = columns, .quiet = quiet});
     ComPtr<_ExportXLS> xls;
     EXPECT_EQ(e.As(&xls), S_OK);
     VARIANT_BOOL show = ToVariantBool(showInExcel);
@@ -92,39 +91,46 @@ TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
     const bool commaDecimal = std::wstring(decimal) == L",";
 
-    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 name=Quarterly_stock_of_the_nor_... rows=5 cols=5 frozen=1,0");
+    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 'Quarterly_stock_of_the_nor_...' 5 5");
     EXPECT_EQ(CountFacts(facts, "sheet "), 1u);
-    EXPECT_EQ(Fact(facts, "width 0 0 "), "width 0 0 20");
-    EXPECT_EQ(Fact(facts, "width 0 1 "), "width 0 1 13.33");
-    EXPECT_EQ(Fact(facts, "height 0 3 "), "height 0 3 22.5");
+    EXPECT_EQ(Fact(facts, "frozen "), "frozen 1 0");
+    EXPECT_EQ(Fact(facts, "width 0 "), "width 0 5120") << "20 characters";
+    EXPECT_EQ(Fact(facts, "width 1 "), "width 1 3413");
+    EXPECT_EQ(Fact(facts, "height 3 "), "height 3 450 1") << "22.5 points";
     // Header row: bold, the fixed cells' fill, the grid's font; column A right-aligned.
-    EXPECT_EQ(Fact(facts, "cell 0 0 0 "), "cell 0 0 0 text Code | font=Tahoma size=8 b=1 i=0 u=0 colour=000000 "
-                                          "fill=D8E4F0 h=right v=centre format=General quote=0");
-    EXPECT_EQ(Fact(facts, "cell 0 0 1 "), "cell 0 0 1 text Amount | font=Tahoma size=8 b=1 i=0 u=0 colour=000000 "
-                                          "fill=D8E4F0 h=left v=centre format=General quote=0");
+    EXPECT_EQ(Fact(facts, "cell 0 0 0 "),
+              "cell 0 0 0 text 'Code' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | "
+              "align 3 1 | format General | prefix 0");
+    EXPECT_EQ(Fact(facts, "cell 0 0 1 "),
+              "cell 0 0 1 text 'Amount' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | "
+              "align 1 1 | format General | prefix 0");
     // "007" stays a text with its zeros; the cell's own font and colours.
-    EXPECT_EQ(Fact(facts, "cell 0 1 0 "), "cell 0 1 0 text 007 | font=Courier New size=12 b=1 i=1 u=1 colour=C00000 "
-                                          "fill=FFFF00 h=right v=centre format=General quote=1");
-    EXPECT_EQ(Fact(facts, "cell 0 1 1 "), "cell 0 1 1 number 1234.5 | font=Tahoma size=8 b=0 i=0 u=0 colour=000000 "
-                                          "fill=none h=left v=centre format=#,##0.00 quote=0");
-    EXPECT_EQ(Fact(facts, "cell 0 1 2 ").substr(0, 25), commaDecimal ? "cell 0 1 2 text 12/31/199"
-                                                                     : "cell 0 1 2 number 36525 |");
-    EXPECT_EQ(Fact(facts, "cell 0 1 3 ").substr(0, 18), "cell 0 1 3 text Ye");
+    EXPECT_EQ(Fact(facts, "cell 0 1 0 "),
+              "cell 0 1 0 text '007' | font Courier New 240 1 1 1 #C00000 | fill #FFFF00 | "
+              "align 3 1 | format General | prefix 1");
+    EXPECT_EQ(Fact(facts, "cell 0 1 1 "),
+              "cell 0 1 1 number 1234.5 | font Tahoma 160 0 0 0 #000000 | fill none | "
+              "align 1 1 | format #,##0.00 | prefix 0");
+    EXPECT_EQ(Fact(facts, "cell 0 1 2 ").substr(0, 27),
+              commaDecimal ? "cell 0 1 2 text '12/31/1999'" : "cell 0 1 2 number 36525.0 |");
+    EXPECT_EQ(Fact(facts, "cell 0 1 3 ").substr(0, 22), "cell 0 1 3 text 'Yes' ");
     EXPECT_EQ(Fact(facts, "cell 0 1 4 ").substr(0, 18), "cell 0 1 4 blank  ") << "a picture without text";
     // Grid row 2 is hidden: worksheet row 3 stays empty.
     EXPECT_EQ(CountFacts(facts, "cell 0 2 "), 0u);
-    EXPECT_EQ(Fact(facts, "cell 0 3 0 ").substr(0, 22), commaDecimal ? "cell 0 3 0 number 1.5 " : "cell 0 3 0 text 1,5 ");
-    EXPECT_EQ(Fact(facts, "cell 0 3 1 "), "cell 0 3 1 number 0.12 | font=Tahoma size=8 b=0 i=0 u=0 colour=000000 "
-                                          "fill=none h=left v=centre format=0% quote=0");
-    if (!commaDecimal)
-        EXPECT_EQ(Fact(facts, "cell 0 3 2 ").substr(0, 60),
-                  "cell 0 3 2 number 37623.7395833333 | font=Tahoma size=8 b=0 ");
-    EXPECT_EQ(Fact(facts, "cell 0 3 2 ").find("format=m/d/yyyy h:mm") != std::string::npos, !commaDecimal);
-    EXPECT_EQ(Fact(facts, "cell 0 3 3 ").substr(0, 17), "cell 0 3 3 text N");
-    EXPECT_EQ(Fact(facts, "cell 0 3 4 ").substr(0, 22), "cell 0 3 4 text label ") << "a picture with text";
-    EXPECT_EQ(Fact(facts, "cell 0 4 0 ").substr(0, 27), "cell 0 4 0 text 'quoted | ");
-    EXPECT_EQ(Fact(facts, "cell 0 4 1 ").substr(0, 21), "cell 0 4 1 number -3 ");
-    EXPECT_EQ(Fact(facts, "cell 0 4 2 ").substr(0, 27), "cell 0 4 2 text not a date ");
+    EXPECT_EQ(Fact(facts, "cell 0 3 0 ").substr(0, 24),
+              commaDecimal ? "cell 0 3 0 number 1.5 | " : "cell 0 3 0 text '1,5' |");
+    EXPECT_EQ(Fact(facts, "cell 0 3 1 "),
+              "cell 0 3 1 number 0.12 | font Tahoma 160 0 0 0 #000000 | fill none | "
+              "align 1 1 | format 0% | prefix 0");
+    if (!commaDecimal) {
+        EXPECT_EQ(Fact(facts, "cell 0 3 2 ").substr(0, 31), "cell 0 3 2 number 37623.7395833");
+        EXPECT_NE(Fact(facts, "cell 0 3 2 ").find("| format m/d/yyyy h:mm |"), std::string::npos);
+    }
+    EXPECT_EQ(Fact(facts, "cell 0 3 3 ").substr(0, 21), "cell 0 3 3 text 'No' ");
+    EXPECT_EQ(Fact(facts, "cell 0 3 4 ").substr(0, 24), "cell 0 3 4 text 'label' ") << "a picture with text";
+    EXPECT_EQ(Fact(facts, "cell 0 4 0 ").substr(0, 28), "cell 0 4 0 text \"'quoted\" | ");
+    EXPECT_EQ(Fact(facts, "cell 0 4 1 ").substr(0, 24), "cell 0 4 1 number -3.0 |");
+    EXPECT_EQ(Fact(facts, "cell 0 4 2 ").substr(0, 29), "cell 0 4 2 text 'not a date' ");
     // The picture is stored once, as PNG.
     const std::string bytes = FileBytes(folder / L"stock.xls");
     EXPECT_NE(bytes.find("\x89PNG\r\n\x1a\n"), std::string::npos);
@@ -136,8 +142,8 @@ TEST_F(XlsExportTest, TheDialogTheProgressWindowAndTheClosingCount) {
     ComPtr<IDispatch> grid = HostGrid(L"a | b\n1 | 2\n3 | 4\n");
     GridProxy proxy(grid.Get());
     proxy.HoldAt(L"RowHeight", 2);
-    ComPtr<_ExportMEthod> e = NewExporter(__uuidof(::ExportXLS),
-                                          {.initDir = folder.path(), .columns = L",0,1,", .quiet = true, .skipDialog = false});
+    ComPtr<_ExportMEthod> e = NewExporter(
+        __uuidof(::ExportXLS), {.initDir = folder.path(), .columns = L",0,1,", .quiet = true, .skipDialog = false});
     struct Seen {
         SaveDialogView dialog;
         ProgressView progress;
@@ -157,7 +163,7 @@ TEST_F(XlsExportTest, TheDialogTheProgressWindowAndTheClosingCount) {
     EXPECT_EQ(seen.progress.caption, L"Exporting to book.xls") << "shown although Quiet is set";
     EXPECT_EQ(seen.progress.text, L"0 records ...");
     EXPECT_EQ(TargetOf(e.Get()), folder / L"book.xls");
-    EXPECT_EQ(Fact(DescribeWorkbook(folder / L"book.xls"), "cell 0 2 1 ").substr(0, 19), "cell 0 2 1 number 4");
+    EXPECT_EQ(Fact(DescribeWorkbook(folder / L"book.xls"), "cell 0 2 1 ").substr(0, 23), "cell 0 2 1 number 4.0 |");
 
     // Not quiet: the closing count.
     auto loud = Exporter(folder / L"loud", L",0,1,", false);
@@ -176,7 +182,7 @@ TEST_F(XlsExportTest, ShowInExcelOpensTheFileWithoutAClosingMessageEvenWithNothi
     bool exported = false;
     EXPECT_EQ(ExportSilently(e.Get(), grid.Get(), exported), S_OK);
     EXPECT_TRUE(exported);
-    EXPECT_EQ(Fact(DescribeWorkbook(folder / L"shown.xls"), "sheet 0 "), "sheet 0 name=Sheet1 rows=2 cols=2 frozen=1,0");
+    EXPECT_EQ(Fact(DescribeWorkbook(folder / L"shown.xls"), "sheet 0 "), "sheet 0 'Sheet1' 2 2");
 }
 
 TEST_F(XlsExportTest, OddTitlesLongTextsAndTooManyColumns) {
@@ -201,14 +207,13 @@ TEST_F(XlsExportTest, OddTitlesLongTextsAndTooManyColumns) {
         return ui::WaitForProgress();
     });
     EXPECT_TRUE(ExportTable(e.Get(), &proxy));
-    EXPECT_EQ(watcher.Get().caption,
-              L"Exporting to  (only the first 256 of 300 columns fit on a worksheet)");
+    EXPECT_EQ(watcher.Get().caption, L"Exporting to  (only the first 256 of 300 columns fit on a worksheet)");
     const std::vector<std::string> facts = DescribeWorkbook(folder / L"wide.xls");
-    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 name=_______ rows=2 cols=256 frozen=1,0");
-    EXPECT_EQ(Fact(facts, "cell 0 1 255 ").substr(0, 22), "cell 0 1 255 number 25");
-    EXPECT_EQ(Fact(facts, "cell 0 1 1 "), "cell 0 1 1 text " + std::string(32767, 'x') +
-                                               " | font=Tahoma size=8 b=0 i=0 u=0 colour=000000 fill=none h=left "
-                                               "v=centre format=General quote=0");
+    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 '_______' 2 256");
+    EXPECT_EQ(Fact(facts, "cell 0 1 255 ").substr(0, 28), "cell 0 1 255 number 255.0 | ");
+    EXPECT_EQ(Fact(facts, "cell 0 1 1 "), "cell 0 1 1 text '" + std::string(32767, 'x') +
+                                              "' | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
+                                              "format General | prefix 0");
 }
 
 TEST_F(XlsExportTest, RowsBeyondOneSheetContinueOnMoreSheetsUnderTheRepeatedHeader) {
@@ -219,12 +224,13 @@ TEST_F(XlsExportTest, RowsBeyondOneSheetContinueOnMoreSheetsUnderTheRepeatedHead
     SetTitle(e.Get(), L"Long");
     EXPECT_TRUE(ExportTable(e.Get(), grid.object()));
     const std::vector<std::string> facts = DescribeWorkbook(folder / L"long.xls");
-    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 name=Long rows=65536 cols=2 frozen=1,0");
-    EXPECT_EQ(Fact(facts, "sheet 1 "), "sheet 1 name=Long (2) rows=4465 cols=2 frozen=1,0");
-    EXPECT_EQ(Fact(facts, "cell 0 65535 0 ").substr(0, 30), "cell 0 65535 0 text R65535C0 |");
-    EXPECT_EQ(Fact(facts, "cell 1 0 0 ").substr(0, 22), "cell 1 0 0 text Col0 |");
-    EXPECT_EQ(Fact(facts, "cell 1 1 0 ").substr(0, 26), "cell 1 1 0 text R65536C0 |");
-    EXPECT_EQ(Fact(facts, "cell 1 4464 1 ").substr(0, 29), "cell 1 4464 1 number 87498.75");
+    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 'Long' 65536 2");
+    EXPECT_EQ(Fact(facts, "sheet 1 "), "sheet 1 'Long (2)' 4465 2");
+    EXPECT_EQ(CountFacts(facts, "frozen 1 0"), 2u) << "the header row stays in view on both sheets";
+    EXPECT_EQ(Fact(facts, "cell 0 65535 0 ").substr(0, 32), "cell 0 65535 0 text 'R65535C0' |");
+    EXPECT_EQ(Fact(facts, "cell 1 0 0 ").substr(0, 24), "cell 1 0 0 text 'Col0' |");
+    EXPECT_EQ(Fact(facts, "cell 1 1 0 ").substr(0, 28), "cell 1 1 0 text 'R65536C0' |");
+    EXPECT_EQ(Fact(facts, "cell 1 4464 1 ").substr(0, 33), "cell 1 4464 1 number 87498.75 | ");
 }
 
 TEST_F(XlsExportTest, AFailingGridOrAMissingFolderLeavesNoFileAndAClearError) {
@@ -294,8 +300,9 @@ TEST_F(XlsExportTest, DirectOutputLetsTheGridWriteItselfAndGivesBackEveryHiddenC
     EXPECT_NE(file.find("also"), std::string::npos);
     EXPECT_EQ(file.find("drop"), std::string::npos);
     EXPECT_EQ(file.find("hidden"), std::string::npos);
-    EXPECT_EQ(WriteLog(grid.Get()), L"ColHidden(1)=True\r\nColHidden(3)=True\r\nColHidden(0)=False\r\n"
-                                    L"ColHidden(1)=False\r\nColHidden(2)=False\r\nColHidden(3)=True");
+    EXPECT_EQ(WriteLog(grid.Get()),
+              L"ColHidden(1)=True\r\nColHidden(3)=True\r\nColHidden(0)=False\r\n"
+              L"ColHidden(1)=False\r\nColHidden(2)=False\r\nColHidden(3)=True");
 
     // With ShowInExcel, no message at all.
     FileTypeAssociation workbooks(L"xls");

@@ -1,5 +1,5 @@
-// Runs read_xls.py under Linux's Python from inside Wine and reads its description back.
-#include "xls_reader.h"
+// Runs xls_dump.py under Linux's Python from inside Wine and reads its description back.
+#include "xls_wine_reader.h"
 
 #include "win_support.h"
 
@@ -25,16 +25,19 @@ std::string UnixPath(const std::wstring& path) {
     return result;
 }
 
-std::wstring Quoted(const std::string& text) { return L"\"" + std::wstring(text.begin(), text.end()) + L"\""; }
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 }  // namespace
 
 std::vector<std::string> DescribeWorkbook(const std::wstring& path) {
     ScratchFolder folder;
     const std::wstring output = folder / L"facts.txt";
-    const std::string script = UnixPath((SourceRoot() / L"tests" / L"support" / L"read_xls.py").wstring());
-    std::wstring command = L"start.exe /wait /unix /usr/bin/python3 " + Quoted(script) + L" " + Quoted(UnixPath(path)) +
-                           L" " + Quoted(UnixPath(output));
+    const std::string script = UnixPath((SourceRoot() / L"tests" / L"support" / L"xls_dump.py").wstring());
+    const std::string out = UnixPath(output);
+    // The output appears whole, once Python has ended.
+    const std::string shell = "/usr/bin/python3 '" + script + "' '" + UnixPath(path) + "' > '" + out +
+                              ".part' 2>&1; mv '" + out + ".part' '" + out + "'";
+    std::wstring command = L"start.exe /wait /unix /bin/sh -c \"" + Wide(shell) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -44,7 +47,7 @@ std::vector<std::string> DescribeWorkbook(const std::wstring& path) {
     WaitForSingleObject(process.hProcess, 60000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    // The Linux program may outlive "start": its output appears whole (renamed into place).
+    // The Linux program may outlive "start".
     for (const DWORD deadline = GetTickCount() + 60000;
          GetFileAttributesW(output.c_str()) == INVALID_FILE_ATTRIBUTES;) {
         if (static_cast<LONG>(GetTickCount() - deadline) > 0) return {"error the reader wrote nothing"};

@@ -1,0 +1,331 @@
+// The workbook stream: the globals (formatting, sheet list, shared strings), then each
+// sheet. A sheet's cells are buffered 32 rows at a time, the rows Excel groups into one
+// block, and each block goes to the scratch stream as ROW records followed by its cell
+// records. Save computes every size first, so the sheet positions in the sheet list and
+// the compound file's layout are known before the first byte is written.
+#include "tables/xls_workbook.h"
+
+#include "tables/biff_records.h"
+#include "tables/compound_file.h"
+#include "tables/scratch_stream.h"
+#include "tables/shared_strings.h"
+#include "tables/xls_styles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+namespace tarn::xls {
+namespace {
+
+constexpr unsigned kBlockRows = 32;
+constexpr std::uint64_t kNoRecord = ~std::uint64_t{0};
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+// The first `limit` code units, without half of a surrogate pair at the end.
+std::u16string_view Cut(std::u16string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    if (IsHighSurrogate(text[limit - 1])) --limit;
+    return text.substr(0, limit);
+}
+
+char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return Fold(x) == Fold(y); });
+}
+
+std::u16string Number(std::size_t n) {
+    std::u16string digits;
+    for (const char c : std::to_string(n)) digits += static_cast<char16_t>(c);
+    return digits;
+}
+
+struct Cell {
+    enum class Kind : std::uint8_t { Number, Text, Blank };
+    std::uint16_t row;
+    std::uint16_t column;
+    std::uint16_t xf;
+    Kind kind;
+    double number;
+    std::uint32_t text;
+};
+
+struct Sheet {
+    std::u16string name;
+    std::map<std::uint16_t, std::uint16_t> widths;  // column: 1/256 of a character
+    unsigned frozenRows = 0;
+    unsigned frozenColumns = 0;
+    std::uint32_t firstRow = kMaxRows, endRow = 0;
+    std::uint16_t firstColumn = kMaxColumns, endColumn = 0;
+    std::uint64_t dataBegin = 0, dataEnd = 0;  // the cell table in the scratch stream
+};
+
+}  // namespace
+
+struct Workbook::State {
+    std::optional<ScratchStream> scratch;
+    StyleTable styles;
+    SharedStrings strings;
+    std::vector<Sheet> sheets;
+    bool saved = false;
+
+    // The current sheet's block of rows being gathered.
+    unsigned blockStart = 0;
+    std::vector<Cell> block;
+    std::map<unsigned, std::uint16_t> heights;  // row: twips, rows of this block and later
+    std::vector<std::uint64_t> rowRecordAt;     // scratch offset of each written ROW record, or kNoRecord
+
+    Sheet& Current() {
+        if (saved) throw std::logic_error("the workbook has been saved");
+        if (sheets.empty()) throw std::logic_error("no sheet has been added");
+        return sheets.back();
+    }
+
+    void Add(unsigned row, unsigned column, Cell cell) {
+        Sheet& sheet = Current();
+        if (row >= kMaxRows || column >= kMaxColumns) throw std::out_of_range("cell outside a sheet");
+        if (row < blockStart) throw std::invalid_argument("rows must be written in ascending order");
+        while (row >= blockStart + kBlockRows) FlushBlock();
+        cell.row = static_cast<std::uint16_t>(row);
+        cell.column = static_cast<std::uint16_t>(column);
+        block.push_back(cell);
+        sheet.firstRow = std::min<std::uint32_t>(sheet.firstRow, row);
+        sheet.endRow = std::max<std::uint32_t>(sheet.endRow, row + 1);
+        sheet.firstColumn = std::min<std::uint16_t>(sheet.firstColumn, cell.column);
+        sheet.endColumn = std::max<std::uint16_t>(sheet.endColumn, static_cast<std::uint16_t>(column + 1));
+    }
+
+    // Writes the ROW records and cells of the block and moves on to the next block.
+    void FlushBlock() {
+        // Cells in row and column order; of two cells in one place the later one counts.
+        std::stable_sort(block.begin(), block.end(), [](const Cell& a, const Cell& b) {
+            return a.row != b.row ? a.row < b.row : a.column < b.column;
+        });
+        std::vector<Cell> cells;
+        cells.reserve(block.size());
+        for (const Cell& c : block) {
+            if (!cells.empty() && cells.back().row == c.row && cells.back().column == c.column) {
+                cells.back() = c;
+            } else {
+                cells.push_back(c);
+            }
+        }
+        std::string out;
+        const unsigned blockEnd = blockStart + kBlockRows;
+        auto cell = cells.begin();
+        for (unsigned row = blockStart; row < blockEnd; ++row) {
+            const auto height = heights.find(row);
+            const auto rowEnd = std::find_if(cell, cells.end(), [row](const Cell& c) { return c.row != row; });
+            if (cell != rowEnd || height != heights.end()) {
+                if (rowRecordAt.size() <= row) rowRecordAt.resize(kMaxRows, kNoRecord);
+                rowRecordAt[row] = scratch->size() + out.size();
+                const std::uint16_t first = cell != rowEnd ? cell->column : 0;
+                const std::uint16_t end = cell != rowEnd ? static_cast<std::uint16_t>((rowEnd - 1)->column + 1) : 0;
+                biff::WriteRow(out, static_cast<std::uint16_t>(row), first, end,
+                               height != heights.end() ? height->second : 0);
+            }
+            cell = rowEnd;
+        }
+        for (const Cell& c : cells) {
+            switch (c.kind) {
+                case Cell::Kind::Number: biff::WriteNumber(out, c.row, c.column, c.xf, c.number); break;
+                case Cell::Kind::Text: biff::WriteLabelSst(out, c.row, c.column, c.xf, c.text); break;
+                case Cell::Kind::Blank: biff::WriteBlank(out, c.row, c.column, c.xf); break;
+            }
+        }
+        scratch->Append(out);
+        block.clear();
+        heights.erase(heights.begin(), heights.lower_bound(blockEnd));
+        blockStart = blockEnd;
+    }
+
+    void FinishSheet() {
+        if (sheets.empty()) return;
+        while (!block.empty() || !heights.empty()) FlushBlock();
+        sheets.back().dataEnd = scratch->size();
+        blockStart = 0;
+        rowRecordAt.clear();
+    }
+
+    std::u16string UniqueName(std::u16string_view requested) const {
+        std::u16string name(Cut(requested, kMaxSheetNameLength));
+        for (char16_t& c : name) {
+            if (std::u16string_view(u":\\/?*[]").find(c) != std::u16string_view::npos) c = u'_';
+        }
+        // Excel takes no name that starts or ends with an apostrophe.
+        if (!name.empty() && name.front() == u'\'') name.front() = u'_';
+        if (!name.empty() && name.back() == u'\'') name.back() = u'_';
+        if (name.empty()) name = u"Sheet" + Number(sheets.size() + 1);
+        const auto taken = [this](std::u16string_view n) {
+            return std::any_of(sheets.begin(), sheets.end(), [n](const Sheet& s) { return SameName(s.name, n); });
+        };
+        std::u16string candidate = name;
+        for (std::size_t n = 2; taken(candidate); ++n) {
+            const std::u16string suffix = u" (" + Number(n) + u")";
+            std::u16string base(Cut(name, kMaxSheetNameLength - suffix.size()));
+            while (base.size() > 1 && base.back() == u' ') base.pop_back();
+            candidate = base + suffix;
+        }
+        return candidate;
+    }
+
+    std::string SheetHead(const Sheet& sheet) const {
+        std::string out;
+        biff::WriteBof(out, biff::Substream::Worksheet);
+        for (auto w = sheet.widths.begin(); w != sheet.widths.end();) {
+            // One record for a run of adjacent columns of one width.
+            auto last = w;
+            for (auto next = std::next(w);
+                 next != sheet.widths.end() && next->first == last->first + 1 && next->second == w->second; ++next) {
+                last = next;
+            }
+            biff::WriteColInfo(out, w->first, last->first, w->second);
+            w = std::next(last);
+        }
+        if (sheet.endRow == 0) {
+            biff::WriteDimensions(out, 0, 0, 0, 0);
+        } else {
+            biff::WriteDimensions(out, sheet.firstRow, sheet.endRow, sheet.firstColumn, sheet.endColumn);
+        }
+        return out;
+    }
+
+    std::string SheetTail(const Sheet& sheet, bool first) const {
+        std::string out;
+        const bool frozen = sheet.frozenRows || sheet.frozenColumns;
+        biff::WriteWindow2(out, first, frozen);
+        if (frozen) {
+            biff::WritePane(out, static_cast<std::uint16_t>(sheet.frozenRows),
+                            static_cast<std::uint16_t>(sheet.frozenColumns));
+        }
+        biff::WriteEof(out);
+        return out;
+    }
+};
+
+Workbook::Workbook() : state_(std::make_unique<State>()) { state_->scratch.emplace(); }
+
+Workbook::Workbook(const std::filesystem::path& scratchFile) : state_(std::make_unique<State>()) {
+    state_->scratch.emplace(scratchFile);
+}
+
+Workbook::~Workbook() = default;
+
+std::wstring Workbook::AddSheet(std::wstring_view name) {
+    if (state_->saved) throw std::logic_error("the workbook has been saved");
+    state_->FinishSheet();
+    Sheet sheet;
+    sheet.name = state_->UniqueName(ToUtf16(name));
+    sheet.dataBegin = sheet.dataEnd = state_->scratch->size();
+    state_->sheets.push_back(std::move(sheet));
+    return FromUtf16(state_->sheets.back().name);
+}
+
+void Workbook::SetColumnWidth(unsigned column, double characters) {
+    Sheet& sheet = state_->Current();
+    if (column >= kMaxColumns) throw std::out_of_range("column outside a sheet");
+    sheet.widths[static_cast<std::uint16_t>(column)] =
+        static_cast<std::uint16_t>(std::clamp(std::round(characters * 256), 0.0, 65535.0));
+}
+
+void Workbook::SetRowHeight(unsigned row, double points) {
+    state_->Current();
+    if (row >= kMaxRows) throw std::out_of_range("row outside a sheet");
+    const auto twips = static_cast<std::uint16_t>(std::clamp(std::round(points * 20), 2.0, 8190.0));
+    if (row >= state_->blockStart) {
+        state_->heights[row] = twips;
+    } else if (row < state_->rowRecordAt.size() && state_->rowRecordAt[row] != kNoRecord) {
+        // The row's block is written already: its ROW record takes the height in place.
+        std::string fields;
+        biff::Le16(fields, twips);
+        biff::Le32(fields, 0);
+        biff::Le16(fields, 0x0140);
+        state_->scratch->Patch(state_->rowRecordAt[row] + 10, fields);
+    }
+}
+
+void Workbook::FreezePanes(unsigned rows, unsigned columns) {
+    Sheet& sheet = state_->Current();
+    sheet.frozenRows = std::min(rows, kMaxRows - 1);
+    sheet.frozenColumns = std::min(columns, kMaxColumns - 1);
+}
+
+void Workbook::WriteNumber(unsigned row, unsigned column, double value, const CellStyle& style) {
+    Cell cell{};
+    cell.kind = Cell::Kind::Number;
+    cell.number = value;
+    cell.xf = state_->styles.XfIndex(style);
+    state_->Add(row, column, cell);
+}
+
+void Workbook::WriteText(unsigned row, unsigned column, std::wstring_view text, const CellStyle& style) {
+    state_->Current();
+    if (row >= kMaxRows || column >= kMaxColumns) throw std::out_of_range("cell outside a sheet");
+    Cell cell{};
+    cell.kind = Cell::Kind::Text;
+    cell.text = state_->strings.Add(Cut(ToUtf16(text.substr(0, kMaxTextLength * 2)), kMaxTextLength));
+    cell.xf = state_->styles.XfIndex(style);
+    state_->Add(row, column, cell);
+}
+
+void Workbook::WriteBlank(unsigned row, unsigned column, const CellStyle& style) {
+    Cell cell{};
+    cell.kind = Cell::Kind::Blank;
+    cell.xf = state_->styles.XfIndex(style);
+    state_->Add(row, column, cell);
+}
+
+void Workbook::InsertPicture(unsigned, unsigned, const Picture&, unsigned, unsigned) {
+    throw std::logic_error("pictures are not supported yet");
+}
+
+void Workbook::Save(ByteSink& out) {
+    State& s = *state_;
+    if (s.saved) throw std::logic_error("the workbook has been saved");
+    if (s.sheets.empty()) AddSheet(L"");
+    s.FinishSheet();
+    s.saved = true;
+
+    std::string globals;
+    biff::WriteBof(globals, biff::Substream::Globals);
+    biff::WriteCodepage(globals);
+    biff::WriteWindow1(globals);
+    s.styles.WriteRecords(globals);
+    std::vector<std::size_t> positionFields;
+    for (const Sheet& sheet : s.sheets) positionFields.push_back(biff::WriteBoundSheet(globals, sheet.name));
+    const std::uint64_t sstOffset = globals.size();
+    std::string globalsEnd;
+    biff::WriteEof(globalsEnd);
+
+    std::vector<std::string> heads, tails;
+    std::uint64_t offset = sstOffset + s.strings.Size() + globalsEnd.size();
+    for (std::size_t i = 0; i < s.sheets.size(); ++i) {
+        const Sheet& sheet = s.sheets[i];
+        heads.push_back(s.SheetHead(sheet));
+        tails.push_back(s.SheetTail(sheet, i == 0));
+        if (offset > 0xFFFFFFFFu) throw std::length_error("workbook stream too large");
+        std::string position;
+        biff::Le32(position, static_cast<std::uint32_t>(offset));
+        globals.replace(positionFields[i], 4, position);
+        offset += heads.back().size() + (sheet.dataEnd - sheet.dataBegin) + tails.back().size();
+    }
+
+    cfb::WriteCompoundFile(out, u"Workbook", offset, [&](ByteSink& stream) {
+        stream.Write(globals);
+        s.strings.Write(stream, sstOffset);
+        stream.Write(globalsEnd);
+        for (std::size_t i = 0; i < s.sheets.size(); ++i) {
+            stream.Write(heads[i]);
+            s.scratch->CopyTo(stream, s.sheets[i].dataBegin, s.sheets[i].dataEnd);
+            stream.Write(tails[i]);
+        }
+    });
+}
+
+}  // namespace tarn::xls

@@ -1,0 +1,22 @@
+// xlrd as the independent reader of the workbooks the component writes, from the tests
+// that run under Wine: xls_dump.py runs as a Linux program (through Wine's "start /unix")
+// and describes the file one fact a line (see the script for the lines).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarn::test {
+
+// The lines xls_dump.py wrote for the workbook at `path` (a Windows path); what Python
+// said instead when xlrd could not read it.
+std::vector<std::string> DescribeWorkbook(const std::wstring& path);
+
+// The first line that starts with `prefix` ("cell 0 2 1 "), or "<no line starting with PREFIX>".
+std::string Fact(const std::vector<std::string>& lines, std::string_view prefix);
+
+// How many lines start with `prefix`.
+std::size_t CountFacts(const std::vector<std::string>& lines, std::string_view prefix);
+
+}  // namespace tarn::test

@@ -1,0 +1,180 @@
+// Workbooks written by the writer and read back by xlrd: values and their types, the
+// formatting a cell shows, the sheet layout and the sheet list.
+#include "tables/xls_workbook.h"
+
+#include "xls_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarn::xls {
+namespace {
+
+using test::XlsFacts;
+
+class XlsWorkbookTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveXlrd()) GTEST_SKIP() << "python3-xlrd is not installed";
+    }
+    std::string Save(Workbook& book, const std::string& name) {
+        MemorySink sink;
+        book.Save(sink);
+        return folder_.Write(name, sink.bytes());
+    }
+    test::ScratchFolder folder_{"xls"};
+};
+
+TEST_F(XlsWorkbookTest, ValuesKeepTheirTypes) {
+    Workbook book;
+    book.AddSheet(L"Values");
+    const CellStyle plain;
+    book.WriteNumber(0, 0, 42, plain);    // an integer: the short RK form
+    book.WriteNumber(0, 1, -1.5, plain);  // exact in 30 bits of a double
+    book.WriteNumber(0, 2, 3.14159265358979, plain);
+    book.WriteNumber(0, 3, 1e300, plain);
+    book.WriteNumber(0, 4, -536870912, plain);  // just outside the RK integers
+    book.WriteText(1, 0, L"plain text", plain);
+    book.WriteText(1, 1, L"", plain);
+    book.WriteText(1, 2, L"12345", plain);
+    book.WriteBlank(1, 3, plain);
+    book.WriteText(2, 2, L"later", plain);  // cells of a row in any order
+    book.WriteText(2, 0, L"earlier", plain);
+    book.WriteNumber(2, 1, 1, plain);
+    book.WriteNumber(2, 1, 2, plain);  // the later write of a cell counts
+    XlsFacts facts(Save(book, "values.xls"));
+    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Values' 3 5");
+    EXPECT_EQ(facts.Cell(0, 0, 0), "number 42.0");
+    EXPECT_EQ(facts.Cell(0, 0, 1), "number -1.5");
+    EXPECT_EQ(facts.Cell(0, 0, 2), "number 3.14159265358979");
+    EXPECT_EQ(facts.Cell(0, 0, 3), "number 1e+300");
+    EXPECT_EQ(facts.Cell(0, 0, 4), "number -536870912.0");
+    EXPECT_EQ(facts.Cell(0, 1, 0), "text 'plain text'");
+    EXPECT_EQ(facts.Cell(0, 1, 1), "text ''");
+    EXPECT_EQ(facts.Cell(0, 1, 2), "text '12345'");
+    EXPECT_EQ(facts.Cell(0, 1, 3), "blank ");
+    EXPECT_EQ(facts.Cell(0, 2, 0), "text 'earlier'");
+    EXPECT_EQ(facts.Cell(0, 2, 1), "number 2.0");
+    EXPECT_EQ(facts.Cell(0, 2, 2), "text 'later'");
+}
+
+TEST_F(XlsWorkbookTest, FormattingResolvesThroughFontsFormatsAndPalette) {
+    Workbook book;
+    book.AddSheet(L"Styles");
+    CellStyle plain;
+    CellStyle heading;
+    heading.fontName = L"Courier New";
+    heading.fontSize = 14.5;
+    heading.bold = true;
+    heading.italic = true;
+    heading.underline = true;
+    heading.fontColour = 0x00336699;  // COLORREF: red 0x99, green 0x66, blue 0x33
+    heading.filled = true;
+    heading.fill = 0x00CCFFFF;  // light yellow, a colour of the default palette
+    heading.horizontal = HorizontalAlignment::Centre;
+    heading.vertical = VerticalAlignment::Top;
+    CellStyle money;
+    money.numberFormat = L"#,##0.00 \x20AC";
+    money.horizontal = HorizontalAlignment::Right;
+    money.fontColour = 0x000000FF;
+    CellStyle asText;
+    asText.quotePrefix = true;
+    asText.horizontal = HorizontalAlignment::Left;
+    asText.vertical = VerticalAlignment::Centre;
+    book.WriteText(0, 0, L"Heading", heading);
+    book.WriteNumber(0, 1, 1234.5, money);
+    book.WriteText(0, 2, L"007", asText);
+    book.WriteNumber(0, 3, 1, plain);
+    XlsFacts facts(Save(book, "styles.xls"));
+    EXPECT_EQ(facts.Line("cell 0 0 0 "),
+              "cell 0 0 0 text 'Heading' | font Courier New 290 1 1 1 #996633 | fill #FFFFCC | align 2 0 | "
+              "format General | prefix 0");
+    EXPECT_EQ(facts.Line("cell 0 0 1 "),
+              "cell 0 0 1 number 1234.5 | font Arial 200 0 0 0 #FF0000 | fill none | align 3 2 | "
+              "format #,##0.00 \xE2\x82\xAC | prefix 0");
+    EXPECT_EQ(facts.Line("cell 0 0 2 "),
+              "cell 0 0 2 text '007' | font Arial 200 0 0 0 #000000 | fill none | align 1 1 | format General | "
+              "prefix 1");
+    EXPECT_EQ(facts.Line("cell 0 0 3 "),
+              "cell 0 0 3 number 1.0 | font Arial 200 0 0 0 #000000 | fill none | align 0 2 | format General | "
+              "prefix 0");
+}
+
+TEST_F(XlsWorkbookTest, SheetLayoutWidthsHeightsAndFrozenPanes) {
+    Workbook book;
+    book.AddSheet(L"Layout");
+    const CellStyle plain;
+    book.SetColumnWidth(0, 12.5);
+    book.SetColumnWidth(1, 30);
+    book.SetColumnWidth(2, 30);
+    book.FreezePanes(1, 2);
+    book.SetRowHeight(0, 25.5);
+    book.WriteText(0, 0, L"a", plain);
+    book.SetRowHeight(3, 8);  // an empty row with a height of its own
+    book.WriteText(40, 0, L"b", plain);
+    book.SetRowHeight(40, 30);  // after its cells
+    book.SetRowHeight(0, 20);   // after rows two blocks further down were written
+    book.WriteText(100, 3, L"c", plain);
+    book.AddSheet(L"Rows only");
+    book.FreezePanes(3, 0);
+    XlsFacts facts(Save(book, "layout.xls"));
+    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Layout' 101 4");
+    EXPECT_EQ(facts.Line("width 0 "), "width 0 3200");
+    EXPECT_EQ(facts.Line("width 1 "), "width 1 7680");
+    EXPECT_EQ(facts.Line("width 2 "), "width 2 7680");
+    EXPECT_EQ(facts.Count("width 3 "), 0u);
+    EXPECT_EQ(facts.Line("height 0 "), "height 0 400 1");
+    EXPECT_EQ(facts.Line("height 3 "), "height 3 160 1");
+    EXPECT_EQ(facts.Line("height 40 "), "height 40 600 1");
+    EXPECT_EQ(facts.Line("height 100 "), "height 100 255 0");
+    EXPECT_EQ(facts.Line("frozen"), "frozen 1 2");
+    const std::string text = facts.text();
+    EXPECT_NE(text.find("sheet 1 'Rows only' 0 0\nfrozen 3 0\n"), std::string::npos) << text;
+}
+
+TEST_F(XlsWorkbookTest, SheetNamesAreMadeValidAndUnique) {
+    Workbook book;
+    EXPECT_EQ(book.AddSheet(L"Sales"), L"Sales");
+    EXPECT_EQ(book.AddSheet(L"sales"), L"sales (2)");
+    EXPECT_EQ(book.AddSheet(L"a:b\\c/d?e*f[g]h"), L"a_b_c_d_e_f_g_h");
+    EXPECT_EQ(book.AddSheet(L""), L"Sheet4");
+    EXPECT_EQ(book.AddSheet(L"A name that is much longer than Excel allows"), L"A name that is much longer than");
+    EXPECT_EQ(book.AddSheet(L"A name that is much longer than Excel allows"), L"A name that is much longer (2)");
+    EXPECT_EQ(book.AddSheet(L"'quoted'"), L"_quoted_");
+    EXPECT_EQ(book.AddSheet(L"\x0394\x03B5\x03BB\x03C4\x03B1"), L"\x0394\x03B5\x03BB\x03C4\x03B1");
+    XlsFacts facts(Save(book, "names.xls"));
+    EXPECT_EQ(facts.Line("sheet 1"), "sheet 1 'sales (2)' 0 0");
+    EXPECT_EQ(facts.Line("sheet 5"), "sheet 5 'A name that is much longer (2)' 0 0");
+    EXPECT_EQ(facts.Line("sheet 7"), "sheet 7 'Δελτα' 0 0");
+}
+
+TEST_F(XlsWorkbookTest, UnicodeAndLongTextsSurviveTheSharedStringTable) {
+    Workbook book;
+    book.AddSheet(L"Texts");
+    const CellStyle plain;
+    book.WriteText(0, 0, L"caf\x00E9", plain);                  // one byte per character
+    book.WriteText(0, 1, L"\x65E5\x672C\x8A9E \x0416", plain);  // two bytes per character
+    book.WriteText(0, 2, std::wstring(40000, L'x'), plain);     // cut to 32,767
+    // Texts that straddle the SST's CONTINUE records, compressed and wide.
+    for (unsigned row = 1; row < 400; ++row) {
+        book.WriteText(row, 0, std::wstring(97, static_cast<wchar_t>(L'a' + row % 26)) + std::to_wstring(row), plain);
+        book.WriteText(row, 1, std::wstring(61, static_cast<wchar_t>(0x0410 + row % 32)) + std::to_wstring(row), plain);
+    }
+    book.WriteText(400, 0, L"caf\x00E9", plain);  // shared with the first
+    XlsFacts facts(Save(book, "texts.xls"));
+    EXPECT_EQ(facts.Cell(0, 0, 0), "text 'café'");
+    EXPECT_EQ(facts.Cell(0, 0, 1), "text '日本語 Ж'");
+    EXPECT_EQ(facts.Cell(0, 0, 2), "text '" + std::string(32767, 'x') + "'");
+    for (unsigned row = 1; row < 400; ++row) {
+        const std::string r = std::to_string(row);
+        EXPECT_EQ(facts.Cell(0, row, 0), "text '" + std::string(97, static_cast<char>('a' + row % 26)) + r + "'");
+        std::string cyrillic;  // UTF-8 of U+0410 + row % 32
+        for (int i = 0; i < 61; ++i) cyrillic += "\xD0" + std::string(1, static_cast<char>(0x90 + row % 32));
+        EXPECT_EQ(facts.Cell(0, row, 1), "text '" + cyrillic + r + "'");
+    }
+    EXPECT_EQ(facts.Cell(0, 400, 0), "text 'café'");
+}
+
+}  // namespace
+}  // namespace tarn::xls
