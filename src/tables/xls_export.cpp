@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -93,7 +94,7 @@ public:
                 if (!converter.Load(source.path())) return;
                 ScratchFile png(TemporaryFolder(), L"temp_export_xls_bitmap.png");
                 if (!converter.SavePng(png.path())) return;
-                std::ifstream in(png.path(), std::ios::binary);
+                std::ifstream in(std::filesystem::path(png.path()), std::ios::binary);
                 slot->second.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
                 slot->second.widthPixels = static_cast<unsigned>(converter.image().width());
                 slot->second.heightPixels = static_cast<unsigned>(converter.image().height());

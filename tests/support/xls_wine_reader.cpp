@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -15,8 +16,8 @@ namespace {
 // The Linux path of a Windows path, as Wine maps it.
 std::string UnixPath(const std::wstring& path) {
     using ToUnix = char*(CDECL*)(LPCWSTR);
-    static const auto toUnix =
-        reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    static const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!toUnix) return {};
     char* unix = toUnix(path.c_str());
     if (!unix) return {};
@@ -53,7 +54,7 @@ std::vector<std::string> DescribeWorkbook(const std::wstring& path) {
         if (static_cast<LONG>(GetTickCount() - deadline) > 0) return {"error the reader wrote nothing"};
         Sleep(20);
     }
-    std::ifstream in(output);
+    std::ifstream in{std::filesystem::path(output)};
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
