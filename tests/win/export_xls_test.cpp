@@ -3,6 +3,7 @@
 // windows, sheets beyond the row limit, the grid's own writer, and failures that leave no
 // half-written file behind.
 #include "com/handles.h"
+#include "common/registry_support.h"
 #include "win_support.h"
 #include "xls_wine_reader.h"
 
@@ -43,6 +44,13 @@ HRESULT ExportSilently(_ExportMEthod* e, IDispatch* grid, bool& exported) {
     exported = result == VARIANT_TRUE;
     EXPECT_NO_THROW(watcher.Get()) << "the export showed a message";
     return hr;
+}
+
+std::string Joined(const std::vector<std::string>& lines);
+
+// Each fact starts one line of the workbook's description.
+void ExpectFacts(const std::vector<std::string>& facts, std::initializer_list<const char*> expected) {
+    for (const char* fact : expected) EXPECT_EQ(CountFacts(facts, fact), 1u) << fact << " in\n" << Joined(facts);
 }
 
 std::string Joined(const std::vector<std::string>& lines) {
@@ -89,51 +97,37 @@ TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
     SCOPED_TRACE(Joined(facts));
     wchar_t decimal[8] = L".";
     GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
-    const bool commaDecimal = std::wstring(decimal) == L",";
-
-    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 'Quarterly_stock_of_the_nor_...' 5 5");
-    EXPECT_EQ(CountFacts(facts, "sheet "), 1u);
-    EXPECT_EQ(Fact(facts, "frozen "), "frozen 1 0");
-    EXPECT_EQ(Fact(facts, "width 0 "), "width 0 5120") << "20 characters";
-    EXPECT_EQ(Fact(facts, "width 1 "), "width 1 3413");
-    EXPECT_EQ(Fact(facts, "height 3 "), "height 3 450 1") << "22.5 points";
-    // Header row: bold, the fixed cells' fill, the grid's font; column A right-aligned.
-    EXPECT_EQ(Fact(facts, "cell 0 0 0 "),
-              "cell 0 0 0 text 'Code' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | "
-              "align 3 1 | format General | prefix 0");
-    EXPECT_EQ(Fact(facts, "cell 0 0 1 "),
-              "cell 0 0 1 text 'Amount' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | "
-              "align 1 1 | format General | prefix 0");
-    // "007" stays a text with its zeros; the cell's own font and colours.
-    EXPECT_EQ(Fact(facts, "cell 0 1 0 "),
-              "cell 0 1 0 text '007' | font Courier New 240 1 1 1 #C00000 | fill #FFFF00 | "
-              "align 3 1 | format General | prefix 1");
-    EXPECT_EQ(Fact(facts, "cell 0 1 1 "),
-              "cell 0 1 1 number 1234.5 | font Tahoma 160 0 0 0 #000000 | fill none | "
-              "align 1 1 | format #,##0.00 | prefix 0");
-    EXPECT_EQ(Fact(facts, "cell 0 1 2 ").substr(0, 27),
-              commaDecimal ? "cell 0 1 2 text '12/31/1999'" : "cell 0 1 2 date 36525.0 | f");
-    EXPECT_EQ(Fact(facts, "cell 0 1 3 ").substr(0, 22), "cell 0 1 3 text 'Yes' ");
-    EXPECT_EQ(Fact(facts, "cell 0 1 4 ").substr(0, 18), "cell 0 1 4 blank  ") << "a picture without text";
-    // Grid row 2 is hidden: worksheet row 3 stays empty.
-    EXPECT_EQ(CountFacts(facts, "cell 0 2 "), 0u);
-    EXPECT_EQ(Fact(facts, "cell 0 3 0 ").substr(0, 24),
-              commaDecimal ? "cell 0 3 0 number 1.5 | " : "cell 0 3 0 text '1,5' | ");
-    EXPECT_EQ(Fact(facts, "cell 0 3 1 "),
-              "cell 0 3 1 number 0.12 | font Tahoma 160 0 0 0 #000000 | fill none | "
-              "align 1 1 | format 0% | prefix 0");
-    if (!commaDecimal) {
-        EXPECT_EQ(Fact(facts, "cell 0 3 2 ").substr(0, 31), "cell 0 3 2 date 37623.739583333");
-        EXPECT_NE(Fact(facts, "cell 0 3 2 ").find("| format m/d/yyyy h:mm |"), std::string::npos);
-    }
-    EXPECT_EQ(Fact(facts, "cell 0 3 3 ").substr(0, 21), "cell 0 3 3 text 'No' ");
-    EXPECT_EQ(Fact(facts, "cell 0 3 4 ").substr(0, 24), "cell 0 3 4 text 'label' ") << "a picture with text";
-    EXPECT_EQ(Fact(facts, "cell 0 4 0 ").substr(0, 28), "cell 0 4 0 text \"'quoted\" | ");
-    EXPECT_EQ(Fact(facts, "cell 0 4 1 ").substr(0, 24), "cell 0 4 1 number -3.0 |");
-    EXPECT_EQ(Fact(facts, "cell 0 4 2 ").substr(0, 29), "cell 0 4 2 text 'not a date' ");
-    // The picture is stored once, as PNG.
-    const std::string bytes = FileBytes(folder / L"stock.xls");
-    EXPECT_NE(bytes.find("\x89PNG\r\n\x1a\n"), std::string::npos);
+    const bool comma = std::wstring(decimal) == L",";
+    ExpectFacts(facts, {"sheet 0 'Quarterly_stock_of_the_nor_...' 5 5", "frozen 1 0", "width 0 5120", "width 1 3413",
+                        "height 3 450 1",
+                        // Header: bold, the fixed fill, the grid's font; column A right-aligned, the rest general.
+                        "cell 0 0 0 text 'Code' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | align 3 1 | "
+                        "format General | prefix 0",
+                        "cell 0 0 1 text 'Amount' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | align 1 1 | "
+                        "format General | prefix 0",
+                        "cell 0 1 0 text '007' | font Courier New 240 1 1 1 #C00000 | fill #FFFF00 | align 3 1 | "
+                        "format General | prefix 1",
+                        "cell 0 1 1 number 1234.5 | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
+                        "format #,##0.00 | prefix 0",
+                        "cell 0 3 1 number 0.12 | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
+                        "format 0% | prefix 0"});
+    // Values alone: dates in the user's order, check boxes, pictures with and without text.
+    for (const auto& [at, value] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"cell 0 1 2 ", comma ? "text '12/31/1999'"
+                                   : "date 36525.0 | font Tahoma 160 0 0 0 #000000 | fill none "
+                                     "| align 1 1 | format m/d/yyyy |"},
+             {"cell 0 3 2 ", comma ? "text '1/2/2003 17:45'" : "date 37623.739583333"},
+             {"cell 0 3 0 ", comma ? "number 1.5 |" : "text '1,5' |"},
+             {"cell 0 1 3 ", "text 'Yes' |"},
+             {"cell 0 3 3 ", "text 'No' |"},
+             {"cell 0 1 4 ", "blank  |"},
+             {"cell 0 3 4 ", "text 'label' |"},
+             {"cell 0 4 0 ", "text \"'quoted\" |"},
+             {"cell 0 4 1 ", "number -3.0 |"},
+             {"cell 0 4 2 ", "text 'not a date' |"}})
+        EXPECT_EQ(Fact(facts, at).substr(std::string_view(at).size(), value.size()), value) << at;
+    EXPECT_EQ(CountFacts(facts, "cell 0 2 "), 0u) << "grid row 2 is hidden: worksheet row 3 stays empty";
+    EXPECT_NE(FileBytes(folder / L"stock.xls").find("\x89PNG\r\n\x1a\n"), std::string::npos) << "the picture";
     EXPECT_EQ(folder.Files(), std::vector<std::wstring>{L"stock.xls"});
 }
 
@@ -173,20 +167,11 @@ TEST_F(XlsExportTest, TheDialogTheProgressWindowAndTheClosingCount) {
     EXPECT_EQ(done.icon, ui::Icon::Information);
 }
 
-TEST_F(XlsExportTest, ShowInExcelOpensTheFileWithoutAClosingMessageEvenWithNothingRegistered) {
+// Also: with ShowInExcel and nothing registered for workbooks, the file stays and no message comes.
+TEST_F(XlsExportTest, OddTitlesLongTextsAndTooManyColumns) {
     ScratchFolder folder;
     FileTypeAssociation workbooks(L"xls");
     workbooks.Clear();
-    ComPtr<IDispatch> grid = HostGrid(L"a | b\n1 | 2\n");
-    auto e = Exporter(folder / L"shown.xls", L",0,1,", false, true);
-    bool exported = false;
-    EXPECT_EQ(ExportSilently(e.Get(), grid.Get(), exported), S_OK);
-    EXPECT_TRUE(exported);
-    EXPECT_EQ(Fact(DescribeWorkbook(folder / L"shown.xls"), "sheet 0 "), "sheet 0 'Sheet1' 2 2");
-}
-
-TEST_F(XlsExportTest, OddTitlesLongTextsAndTooManyColumns) {
-    ScratchFolder folder;
     std::wstring header = L"h0", row = L"0", columns = L",0,";
     for (int c = 1; c < 300; ++c) {
         header += L" | h" + std::to_wstring(c);
@@ -199,7 +184,7 @@ TEST_F(XlsExportTest, OddTitlesLongTextsAndTooManyColumns) {
     Put(grid.Get(), 0, 1, 1, TextArg(text));
     GridProxy proxy(grid.Get());
     proxy.HoldAt(L"RowHeight", 1);
-    auto e = Exporter(folder / L"wide.xls", columns.c_str());
+    auto e = Exporter(folder / L"wide.xls", columns.c_str(), false, true);
     SetTitle(e.Get(), L"[:*?/\\]");
     Watcher<ProgressView> watcher([&] {
         ResumeOnExit release{proxy};
@@ -209,11 +194,9 @@ TEST_F(XlsExportTest, OddTitlesLongTextsAndTooManyColumns) {
     EXPECT_TRUE(ExportTable(e.Get(), &proxy));
     EXPECT_EQ(watcher.Get().caption, L"Exporting to  (only the first 256 of 300 columns fit on a worksheet)");
     const std::vector<std::string> facts = DescribeWorkbook(folder / L"wide.xls");
-    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 '_______' 2 256");
-    EXPECT_EQ(Fact(facts, "cell 0 1 255 ").substr(0, 28), "cell 0 1 255 number 255.0 | ");
-    EXPECT_EQ(Fact(facts, "cell 0 1 1 "), "cell 0 1 1 text '" + std::string(32767, 'x') +
-                                              "' | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
-                                              "format General | prefix 0");
+    ExpectFacts(facts, {"sheet 0 '_______' 2 256", "cell 0 1 255 number 255.0 | "});
+    const std::string longCell = "cell 0 1 1 text '" + std::string(32767, 'x') + "' |";
+    EXPECT_EQ(Fact(facts, "cell 0 1 1 ").substr(0, longCell.size()), longCell);
 }
 
 TEST_F(XlsExportTest, RowsBeyondOneSheetContinueOnMoreSheetsUnderTheRepeatedHeader) {
@@ -224,13 +207,9 @@ TEST_F(XlsExportTest, RowsBeyondOneSheetContinueOnMoreSheetsUnderTheRepeatedHead
     SetTitle(e.Get(), L"Long");
     EXPECT_TRUE(ExportTable(e.Get(), grid.object()));
     const std::vector<std::string> facts = DescribeWorkbook(folder / L"long.xls");
-    EXPECT_EQ(Fact(facts, "sheet 0 "), "sheet 0 'Long' 65536 2");
-    EXPECT_EQ(Fact(facts, "sheet 1 "), "sheet 1 'Long (2)' 4465 2");
+    ExpectFacts(facts, {"sheet 0 'Long' 65536 2", "sheet 1 'Long (2)' 4465 2", "cell 0 65535 0 text 'R65535C0' |",
+                        "cell 1 0 0 text 'Col0' |", "cell 1 1 0 text 'R65536C0' |", "cell 1 4464 1 number 87498.75 |"});
     EXPECT_EQ(CountFacts(facts, "frozen 1 0"), 2u) << "the header row stays in view on both sheets";
-    EXPECT_EQ(Fact(facts, "cell 0 65535 0 ").substr(0, 32), "cell 0 65535 0 text 'R65535C0' |");
-    EXPECT_EQ(Fact(facts, "cell 1 0 0 ").substr(0, 24), "cell 1 0 0 text 'Col0' |");
-    EXPECT_EQ(Fact(facts, "cell 1 1 0 ").substr(0, 28), "cell 1 1 0 text 'R65536C0' |");
-    EXPECT_EQ(Fact(facts, "cell 1 4464 1 ").substr(0, 31), "cell 1 4464 1 number 87498.75 |");
 }
 
 TEST_F(XlsExportTest, AFailingGridOrAMissingFolderLeavesNoFileAndAClearError) {
@@ -259,32 +238,13 @@ TEST_F(XlsExportTest, AFailingGridOrAMissingFolderLeavesNoFileAndAClearError) {
         << Narrow(missingFolder);
 }
 
-// The setting lives in HKEY_LOCAL_MACHINE; the test puts back what was there.
-class DirectOutputSetting {
-public:
-    DirectOutputSetting() {
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        wchar_t value[64];
-        DWORD size = sizeof value;
-        had_ = RegQueryValueExW(key_, kName, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
-        if (had_) old_ = value;
-        RegSetValueExW(key_, kName, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"True"), 5 * sizeof(wchar_t));
-    }
-    ~DirectOutputSetting() {
-        if (had_)
-            RegSetValueExW(key_, kName, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_.c_str()),
-                           static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
-        else
-            RegDeleteValueW(key_, kName);
-        RegCloseKey(key_);
-    }
-
-private:
+// The setting, in HKEY_LOCAL_MACHINE, while the object lives (the test prefix has none of its own).
+struct DirectOutputSetting {
     static constexpr wchar_t kKey[] = L"Software\\Quillonsoft\\Quillon Export Engine\\Settings";
-    static constexpr wchar_t kName[] = L"Direct XLS Output";
-    HKEY key_ = nullptr;
-    bool had_ = false;
-    std::wstring old_;
+    DirectOutputSetting() {
+        WriteSetting(kSettingsApplication, kSettingsSection, L"Direct XLS Output", L"True", false);
+    }
+    ~DirectOutputSetting() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"Direct XLS Output"); }
 };
 
 TEST_F(XlsExportTest, DirectOutputLetsTheGridWriteItselfAndGivesBackEveryHiddenColumn) {
@@ -298,10 +258,8 @@ TEST_F(XlsExportTest, DirectOutputLetsTheGridWriteItselfAndGivesBackEveryHiddenC
     EXPECT_EQ(done.caption, L"Export");
     EXPECT_EQ(done.text, L"Exported to direct.xls");
     const std::string file = FileBytes(folder / L"direct.xls");
-    EXPECT_NE(file.find("keep"), std::string::npos);
-    EXPECT_NE(file.find("also"), std::string::npos);
-    EXPECT_EQ(file.find("drop"), std::string::npos);
-    EXPECT_EQ(file.find("hidden"), std::string::npos);
+    EXPECT_TRUE(file.find("keep") != file.npos && file.find("also") != file.npos) << file;
+    EXPECT_TRUE(file.find("drop") == file.npos && file.find("hidden") == file.npos) << file;
     EXPECT_EQ(WriteLog(grid.Get()),
               L"ColHidden(1)=True\r\nColHidden(3)=True\r\nColHidden(0)=False\r\n"
               L"ColHidden(1)=False\r\nColHidden(2)=False\r\nColHidden(3)=True");
