@@ -31,7 +31,7 @@ def describe(book, cell):
     xf = book.xf_list[cell.xf_index]
     font = book.font_list[xf.font_index]
     fill = colour(book, xf.background.pattern_colour_index) if xf.background.fill_pattern == 1 else "none"
-    value = repr(cell.value) if cell.ctype == 1 else repr(cell.value) if cell.ctype == 2 else ""
+    value = repr(cell.value) if cell.ctype in (1, 2, 5) else ""
     return "%s %s | font %s %d %d %d %d %s | fill %s | align %d %d | format %s | prefix %d" % (
         TYPES.get(cell.ctype, "?"), value, font.name, font.height, font.bold, font.italic,
         font.underline_type, colour(book, font.colour_index), fill, xf.alignment.hor_align,

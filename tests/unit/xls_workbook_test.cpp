@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,6 +40,7 @@ TEST_F(XlsWorkbookTest, ValuesKeepTheirTypes) {
     book.WriteNumber(0, 2, 3.14159265358979, plain);
     book.WriteNumber(0, 3, 1e300, plain);
     book.WriteNumber(0, 4, -536870912, plain);  // just outside the RK integers
+    book.WriteNumber(0, 5, std::nan(""), plain);
     book.WriteText(1, 0, L"plain text", plain);
     book.WriteText(1, 1, L"", plain);
     book.WriteText(1, 2, L"12345", plain);
@@ -48,12 +50,13 @@ TEST_F(XlsWorkbookTest, ValuesKeepTheirTypes) {
     book.WriteNumber(2, 1, 1, plain);
     book.WriteNumber(2, 1, 2, plain);  // the later write of a cell counts
     XlsFacts facts(Save(book, "values.xls"));
-    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Values' 3 5");
+    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Values' 3 6");
     EXPECT_EQ(facts.Cell(0, 0, 0), "number 42.0");
     EXPECT_EQ(facts.Cell(0, 0, 1), "number -1.5");
     EXPECT_EQ(facts.Cell(0, 0, 2), "number 3.14159265358979");
     EXPECT_EQ(facts.Cell(0, 0, 3), "number 1e+300");
     EXPECT_EQ(facts.Cell(0, 0, 4), "number -536870912.0");
+    EXPECT_EQ(facts.Cell(0, 0, 5), "error 36") << "#NUM!";
     EXPECT_EQ(facts.Cell(0, 1, 0), "text 'plain text'");
     EXPECT_EQ(facts.Cell(0, 1, 1), "text ''");
     EXPECT_EQ(facts.Cell(0, 1, 2), "text '12345'");
