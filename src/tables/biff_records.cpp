@@ -228,7 +228,11 @@ void WriteNumber(std::string& out, std::uint16_t row, std::uint16_t column, std:
     std::string body;
     Cell(body, row, column, xf);
     const std::uint64_t bits = Bits(value);
-    if (value == std::trunc(value) && std::fabs(value) < (1 << 29) && !(value == 0 && std::signbit(value))) {
+    if (!std::isfinite(value)) {
+        U8(body, 0x24);  // #NUM!
+        U8(body, 1);     // an error, not a Boolean
+        Record(out, kBoolErr, body);
+    } else if (value == std::trunc(value) && std::fabs(value) < (1 << 29) && !(value == 0 && std::signbit(value))) {
         Le32(body, (static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) << 2) | 0x2);
         Record(out, kRk, body);
     } else if ((bits & 0x3FFFFFFFFull) == 0) {

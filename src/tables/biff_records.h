@@ -30,6 +30,7 @@ enum RecordType : std::uint16_t {
     kExtSst = 0x00FF,
     kDimensions = 0x0200,
     kBlank = 0x0201,
+    kBoolErr = 0x0205,
     kNumber = 0x0203,
     kRow = 0x0208,
     kWindow2 = 0x023E,
@@ -97,7 +98,8 @@ void WriteColInfo(std::string& out, std::uint16_t first, std::uint16_t last, std
 // heightTwips 0: the default height.
 void WriteRow(std::string& out, std::uint16_t row, std::uint16_t firstColumn, std::uint16_t endColumn,
               std::uint16_t heightTwips);
-// An NUMBER record, or the shorter RK record when the value fits one exactly.
+// An NUMBER record, or the shorter RK record when the value fits one exactly; a value that
+// is not finite, which a workbook cannot hold, becomes the error #NUM!.
 void WriteNumber(std::string& out, std::uint16_t row, std::uint16_t column, std::uint16_t xf, double value);
 void WriteLabelSst(std::string& out, std::uint16_t row, std::uint16_t column, std::uint16_t xf, std::uint32_t sst);
 void WriteBlank(std::string& out, std::uint16_t row, std::uint16_t column, std::uint16_t xf);

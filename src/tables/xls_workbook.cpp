@@ -9,6 +9,7 @@
 #include "tables/compound_file.h"
 #include "tables/scratch_stream.h"
 #include "tables/shared_strings.h"
+#include "tables/xls_drawing.h"
 #include "tables/xls_styles.h"
 
 #include <algorithm>
@@ -56,6 +57,11 @@ struct Cell {
     std::uint32_t text;
 };
 
+struct Placement {
+    unsigned row, column, dx, dy, width, height;
+    std::uint32_t blip;  // 1-based
+};
+
 struct Sheet {
     std::u16string name;
     std::map<std::uint16_t, std::uint16_t> widths;  // column: 1/256 of a character
@@ -63,8 +69,23 @@ struct Sheet {
     unsigned frozenColumns = 0;
     std::uint32_t firstRow = kMaxRows, endRow = 0;
     std::uint16_t firstColumn = kMaxColumns, endColumn = 0;
-    std::uint64_t dataBegin = 0, dataEnd = 0;  // the cell table in the scratch stream
+    // The cell table: parts of the scratch stream (pictures come between them).
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> cells;
+    std::vector<Placement> placements;
+    std::vector<drawing::Shape> shapes;  // the placements anchored, once the sheet is complete
+
+    std::uint64_t CellBytes() const {
+        std::uint64_t n = 0;
+        for (const auto& [begin, end] : cells) n += end - begin;
+        return n;
+    }
 };
+
+// Pixels at 96 dots per inch, for a default font whose digits are 7 pixels wide.
+unsigned ColumnPixels(std::uint16_t width256ths) { return (width256ths + 18u) * 7 / 256; }
+unsigned RowPixels(std::uint16_t twips) { return (twips + 7u) / 15; }
+constexpr std::uint16_t kDefaultColumnWidth = 2340;
+constexpr std::uint16_t kDefaultRowHeight = 255;
 
 }  // namespace
 
@@ -73,6 +94,9 @@ struct Workbook::State {
     StyleTable styles;
     SharedStrings strings;
     std::vector<Sheet> sheets;
+    std::vector<drawing::Blip> blips;
+    std::vector<std::uint64_t> blipAt;  // where each picture's bytes are in the scratch stream
+    std::map<drawing::Digest, std::uint32_t> blipIndex;
     bool saved = false;
 
     // The current sheet's block of rows being gathered.
@@ -80,6 +104,7 @@ struct Workbook::State {
     std::vector<Cell> block;
     std::map<unsigned, std::uint16_t> heights;  // row: twips, rows of this block and later
     std::vector<std::uint64_t> rowRecordAt;     // scratch offset of each written ROW record, or kNoRecord
+    std::vector<std::uint16_t> rowTwips;        // every row's height, once one is set: for placing pictures
 
     Sheet& Current() {
         if (saved) throw std::logic_error("the workbook has been saved");
@@ -139,18 +164,39 @@ struct Workbook::State {
                 case Cell::Kind::Blank: biff::WriteBlank(out, c.row, c.column, c.xf); break;
             }
         }
-        scratch->Append(out);
+        AppendCells(out);
         block.clear();
         heights.erase(heights.begin(), heights.lower_bound(blockEnd));
         blockStart = blockEnd;
     }
 
+    void AppendCells(std::string_view bytes) {
+        auto& cells = sheets.back().cells;
+        if (cells.empty() || cells.back().second != scratch->size())
+            cells.emplace_back(scratch->size(), scratch->size());
+        scratch->Append(bytes);
+        cells.back().second = scratch->size();
+    }
+
     void FinishSheet() {
         if (sheets.empty()) return;
         while (!block.empty() || !heights.empty()) FlushBlock();
-        sheets.back().dataEnd = scratch->size();
+        Sheet& sheet = sheets.back();
+        const auto columnPixels = [&sheet](unsigned c) {
+            const auto w = sheet.widths.find(static_cast<std::uint16_t>(c));
+            return ColumnPixels(w != sheet.widths.end() ? w->second : kDefaultColumnWidth);
+        };
+        const auto rowPixels = [this](unsigned r) {
+            return RowPixels(r < rowTwips.size() ? rowTwips[r] : kDefaultRowHeight);
+        };
+        for (const Placement& p : sheet.placements) {
+            sheet.shapes.push_back(
+                {drawing::Place(p.row, p.column, p.dx, p.dy, p.width, p.height, columnPixels, rowPixels), p.blip});
+        }
+        sheet.placements = {};
         blockStart = 0;
-        rowRecordAt.clear();
+        rowRecordAt = {};
+        rowTwips = {};
     }
 
     std::u16string UniqueName(std::u16string_view requested) const {
@@ -196,8 +242,9 @@ struct Workbook::State {
         return out;
     }
 
-    std::string SheetTail(const Sheet& sheet, bool first) const {
+    std::string SheetTail(const Sheet& sheet, bool first, const drawing::DrawingIds* ids) const {
         std::string out;
+        if (ids) drawing::WriteSheetDrawing(out, *ids, sheet.shapes);
         const bool frozen = sheet.frozenRows || sheet.frozenColumns;
         biff::WriteWindow2(out, first, frozen);
         if (frozen) {
@@ -222,7 +269,6 @@ std::wstring Workbook::AddSheet(std::wstring_view name) {
     state_->FinishSheet();
     Sheet sheet;
     sheet.name = state_->UniqueName(ToUtf16(name));
-    sheet.dataBegin = sheet.dataEnd = state_->scratch->size();
     state_->sheets.push_back(std::move(sheet));
     return FromUtf16(state_->sheets.back().name);
 }
@@ -238,6 +284,8 @@ void Workbook::SetRowHeight(unsigned row, double points) {
     state_->Current();
     if (row >= kMaxRows) throw std::out_of_range("row outside a sheet");
     const auto twips = static_cast<std::uint16_t>(std::clamp(std::round(points * 20), 2.0, 8190.0));
+    if (state_->rowTwips.empty()) state_->rowTwips.assign(kMaxRows, kDefaultRowHeight);
+    state_->rowTwips[row] = twips;
     if (row >= state_->blockStart) {
         state_->heights[row] = twips;
     } else if (row < state_->rowRecordAt.size() && state_->rowRecordAt[row] != kNoRecord) {
@@ -281,8 +329,21 @@ void Workbook::WriteBlank(unsigned row, unsigned column, const CellStyle& style)
     state_->Add(row, column, cell);
 }
 
-void Workbook::InsertPicture(unsigned, unsigned, const Picture&, unsigned, unsigned) {
-    throw std::logic_error("pictures are not supported yet");
+void Workbook::InsertPicture(unsigned row, unsigned column, const Picture& picture, unsigned dx, unsigned dy) {
+    State& s = *state_;
+    Sheet& sheet = s.Current();
+    if (row >= kMaxRows || column >= kMaxColumns) throw std::out_of_range("picture outside a sheet");
+    if (picture.bytes.size() > 0x7FFFFFFF) throw std::length_error("picture too large for a workbook");
+    // One copy of each distinct picture, however often it is placed.
+    const drawing::Digest digest = drawing::Md4(picture.bytes);
+    auto [found, added] = s.blipIndex.emplace(digest, static_cast<std::uint32_t>(s.blips.size() + 1));
+    if (added) {
+        s.blips.push_back({picture.format, digest, static_cast<std::uint32_t>(picture.bytes.size()), 0});
+        s.blipAt.push_back(s.scratch->size());
+        s.scratch->Append(picture.bytes);
+    }
+    ++s.blips[found->second - 1].uses;
+    sheet.placements.push_back({row, column, dx, dy, picture.widthPixels, picture.heightPixels, found->second});
 }
 
 void Workbook::Save(ByteSink& out) {
@@ -299,30 +360,43 @@ void Workbook::Save(ByteSink& out) {
     s.styles.WriteRecords(globals);
     std::vector<std::size_t> positionFields;
     for (const Sheet& sheet : s.sheets) positionFields.push_back(biff::WriteBoundSheet(globals, sheet.name));
-    const std::uint64_t sstOffset = globals.size();
+
+    std::vector<std::size_t> picturesPerDrawing;
+    for (const Sheet& sheet : s.sheets) {
+        if (!sheet.shapes.empty()) picturesPerDrawing.push_back(sheet.shapes.size());
+    }
+    const std::vector<drawing::DrawingIds> drawings = drawing::AssignIds(picturesPerDrawing);
+    const std::uint64_t drawingGroupSize = drawings.empty() ? 0 : drawing::DrawingGroupSize(s.blips, drawings);
+    const std::uint64_t sstOffset = globals.size() + drawingGroupSize;
     std::string globalsEnd;
     biff::WriteEof(globalsEnd);
 
     std::vector<std::string> heads, tails;
     std::uint64_t offset = sstOffset + s.strings.Size() + globalsEnd.size();
+    auto ids = drawings.begin();
     for (std::size_t i = 0; i < s.sheets.size(); ++i) {
         const Sheet& sheet = s.sheets[i];
         heads.push_back(s.SheetHead(sheet));
-        tails.push_back(s.SheetTail(sheet, i == 0));
+        tails.push_back(s.SheetTail(sheet, i == 0, sheet.shapes.empty() ? nullptr : &*ids++));
         if (offset > 0xFFFFFFFFu) throw std::length_error("workbook stream too large");
         std::string position;
         biff::Le32(position, static_cast<std::uint32_t>(offset));
         globals.replace(positionFields[i], 4, position);
-        offset += heads.back().size() + (sheet.dataEnd - sheet.dataBegin) + tails.back().size();
+        offset += heads.back().size() + sheet.CellBytes() + tails.back().size();
     }
 
     cfb::WriteCompoundFile(out, u"Workbook", offset, [&](ByteSink& stream) {
         stream.Write(globals);
+        if (!drawings.empty()) {
+            drawing::WriteDrawingGroup(stream, s.blips, drawings, [&s](std::size_t i, ByteSink& blip) {
+                s.scratch->CopyTo(blip, s.blipAt[i], s.blipAt[i] + s.blips[i].size);
+            });
+        }
         s.strings.Write(stream, sstOffset);
         stream.Write(globalsEnd);
         for (std::size_t i = 0; i < s.sheets.size(); ++i) {
             stream.Write(heads[i]);
-            s.scratch->CopyTo(stream, s.sheets[i].dataBegin, s.sheets[i].dataEnd);
+            for (const auto& [begin, end] : s.sheets[i].cells) s.scratch->CopyTo(stream, begin, end);
             stream.Write(tails[i]);
         }
     });

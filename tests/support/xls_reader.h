@@ -62,12 +62,24 @@ inline std::string Run(const std::string& command, bool& ok) {
     return output;
 }
 
+// xlrd's compound file reader on the Workbook stream of `file`, compared with the bytes of
+// `raw`: "same N" or where they differ.
+inline std::string CompareWorkbookStream(const std::string& file, const std::string& raw) {
+    bool ok = false;
+    const std::string answer =
+        Run("/usr/bin/python3 '" + XlsDumpScript().string() + "' --stream '" + file + "' '" + raw + "'", ok);
+    EXPECT_TRUE(ok) << answer;
+    return answer;
+}
+
 // What xlrd read: each line under its key (the words before the first " | " or the value).
 class XlsFacts {
 public:
-    explicit XlsFacts(const std::string& file) {
+    // `brief`: only the first 40 and the last 5 rows of each sheet, and no row heights.
+    explicit XlsFacts(const std::string& file, bool brief = false) {
         bool ok = false;
-        text_ = Run("/usr/bin/python3 '" + XlsDumpScript().string() + "' '" + file + "'", ok);
+        text_ =
+            Run("/usr/bin/python3 '" + XlsDumpScript().string() + "' " + (brief ? "--brief '" : "'") + file + "'", ok);
         EXPECT_TRUE(ok) << text_;
         std::istringstream lines(text_);
         for (std::string line; std::getline(lines, line);) lines_.push_back(line);

@@ -2,10 +2,15 @@
 // formatting a cell shows, the sheet layout and the sheet list.
 #include "tables/xls_workbook.h"
 
+#include "tables/compound_file.h"
+
 #include "xls_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace tarn::xls {
@@ -35,6 +40,7 @@ TEST_F(XlsWorkbookTest, ValuesKeepTheirTypes) {
     book.WriteNumber(0, 2, 3.14159265358979, plain);
     book.WriteNumber(0, 3, 1e300, plain);
     book.WriteNumber(0, 4, -536870912, plain);  // just outside the RK integers
+    book.WriteNumber(0, 5, std::nan(""), plain);
     book.WriteText(1, 0, L"plain text", plain);
     book.WriteText(1, 1, L"", plain);
     book.WriteText(1, 2, L"12345", plain);
@@ -44,12 +50,13 @@ TEST_F(XlsWorkbookTest, ValuesKeepTheirTypes) {
     book.WriteNumber(2, 1, 1, plain);
     book.WriteNumber(2, 1, 2, plain);  // the later write of a cell counts
     XlsFacts facts(Save(book, "values.xls"));
-    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Values' 3 5");
+    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Values' 3 6");
     EXPECT_EQ(facts.Cell(0, 0, 0), "number 42.0");
     EXPECT_EQ(facts.Cell(0, 0, 1), "number -1.5");
     EXPECT_EQ(facts.Cell(0, 0, 2), "number 3.14159265358979");
     EXPECT_EQ(facts.Cell(0, 0, 3), "number 1e+300");
     EXPECT_EQ(facts.Cell(0, 0, 4), "number -536870912.0");
+    EXPECT_EQ(facts.Cell(0, 0, 5), "error 36") << "#NUM!";
     EXPECT_EQ(facts.Cell(0, 1, 0), "text 'plain text'");
     EXPECT_EQ(facts.Cell(0, 1, 1), "text ''");
     EXPECT_EQ(facts.Cell(0, 1, 2), "text '12345'");
@@ -174,6 +181,103 @@ TEST_F(XlsWorkbookTest, UnicodeAndLongTextsSurviveTheSharedStringTable) {
         EXPECT_EQ(facts.Cell(0, row, 1), "text '" + cyrillic + r + "'");
     }
     EXPECT_EQ(facts.Cell(0, 400, 0), "text 'café'");
+}
+
+TEST_F(XlsWorkbookTest, SeventyThousandRowsOverTwoSheets) {
+    Workbook book;
+    const CellStyle plain;
+    CellStyle bold;
+    bold.bold = true;
+    for (unsigned n = 0; n < 70000; ++n) {
+        if (n % kMaxRows == 0) book.AddSheet(L"Part");
+        const unsigned row = n % kMaxRows;
+        book.WriteNumber(row, 0, n, plain);
+        book.WriteText(row, 1, L"row " + std::to_wstring(n), n % 2 ? bold : plain);  // 70,000 distinct texts
+        book.WriteText(row, 2, n % 3 ? L"odd" : L"even", plain);
+    }
+    XlsFacts facts(Save(book, "rows.xls"), true);
+    EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Part' 65536 3");
+    EXPECT_EQ(facts.Line("sheet 1"), "sheet 1 'Part (2)' 4464 3");
+    for (const auto& [sheet, row, n] :
+         {std::tuple{0, 0, 0}, {0, 39, 39}, {0, 65535, 65535}, {1, 0, 65536}, {1, 4463, 69999}}) {
+        EXPECT_EQ(facts.Cell(sheet, row, 0), "number " + std::to_string(n) + ".0");
+        EXPECT_EQ(facts.Cell(sheet, row, 1), "text 'row " + std::to_string(n) + "'");
+        EXPECT_EQ(facts.Cell(sheet, row, 2), n % 3 ? "text 'odd'" : "text 'even'");
+        EXPECT_EQ(facts.CellFormat(sheet, row, 1).substr(0, 18), n % 2 ? "font Arial 200 1 0" : "font Arial 200 0 0");
+    }
+}
+
+TEST_F(XlsWorkbookTest, ColoursPastTheFiftySixthTakeTheNearestEntry) {
+    Workbook book;
+    book.AddSheet(L"Colours");
+    for (unsigned i = 0; i < 60; ++i) {
+        CellStyle style;
+        style.filled = true;
+        style.fill = 0x000100 * (i * 4) + 0x000003;  // green from 0 to 236, red 3
+        style.fontColour = 0x000003;
+        book.WriteNumber(i, 0, i, style);
+    }
+    XlsFacts facts(Save(book, "colours.xls"));
+    for (unsigned i = 0; i < 60; ++i) {
+        char fill[8];
+        std::snprintf(fill, sizeof fill, "#03%02X00", std::min(i, 55u) * 4);
+        EXPECT_EQ(facts.CellFormat(0, i, 0).substr(0, 43), std::string("font Arial 200 0 0 0 #030000 | fill ") + fill)
+            << "row " << i;
+    }
+}
+
+// A stream long enough for more FAT sectors than the header lists, read back by xlrd's own
+// compound file reader.
+TEST_F(XlsWorkbookTest, LargeStreamsNeedFatSectorsListedOutsideTheHeader) {
+    std::string content(7500000, '\0');
+    std::uint32_t state = 12345;
+    for (char& c : content) c = static_cast<char>((state = state * 1103515245 + 12345) >> 24);
+    MemorySink sink;
+    cfb::WriteCompoundFile(sink, u"Workbook", content.size(), [&content](ByteSink& out) {
+        for (std::size_t at = 0; at < content.size(); at += 100000)
+            out.Write(std::string_view(content).substr(at, 100000));
+    });
+    EXPECT_EQ(
+        test::CompareWorkbookStream(folder_.Write("large.cfb", sink.bytes()), folder_.Write("large.raw", content)),
+        "same 7500000\n");
+}
+
+// LibreOffice opens the workbook and keeps its pictures where they were anchored.
+TEST_F(XlsWorkbookTest, PicturesSurviveLibreOffice) {
+    if (!std::filesystem::exists("/usr/bin/soffice")) GTEST_SKIP() << "LibreOffice is not installed";
+    const auto read = [](const char* name) {
+        std::ifstream in(std::filesystem::path(TARN_SOURCE_DIR) / "tests/data/images" / name, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    };
+    const Picture png{Picture::Format::Png, read("sample-40x30.png"), 40, 30};
+    const Picture jpeg{Picture::Format::Jpeg, read("sample-40x30.jpg"), 40, 30};
+    Workbook book;
+    book.AddSheet(L"Pictures");
+    book.WriteText(0, 0, L"Pictures below", {});
+    book.SetColumnWidth(2, 20);
+    book.InsertPicture(3, 2, png, 10, 5);
+    book.InsertPicture(7, 4, jpeg, 0, 0);
+    book.InsertPicture(20, 1, png, 0, 0);  // the same picture again: stored once
+    const std::string file = Save(book, "pictures.xls");
+    bool ok = false;
+    const std::string converted =
+        test::Run("cd '" + (folder_ / "") + "' && /usr/bin/soffice --headless -env:UserInstallation=file://" +
+                      (folder_ / "profile") + " --convert-to xlsx pictures.xls",
+                  ok);
+    ASSERT_TRUE(ok) << converted;
+    EXPECT_EQ(converted.find("rror"), std::string::npos) << converted;
+    const std::string listing = test::Run(
+        "/usr/bin/python3 -c \"import re, sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+        "print(sorted(n for n in z.namelist() if n.startswith('xl/media/'))); "
+        "print(re.findall(r'<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>\\d+</xdr:colOff><xdr:row>(\\d+)</"
+        "xdr:row>', "
+        "z.read('xl/drawings/drawing1.xml').decode()))\" '" +
+            (folder_ / "pictures.xlsx") + "'",
+        ok);
+    ASSERT_TRUE(ok) << listing;
+    EXPECT_EQ(listing, "['xl/media/image1.png', 'xl/media/image2.jpeg']\n[('2', '3'), ('4', '7'), ('1', '20')]\n");
 }
 
 }  // namespace

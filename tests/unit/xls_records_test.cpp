@@ -1,0 +1,371 @@
+// Records of the workbook writer byte by byte against the layouts of BIFF8, the compound
+// file and Office drawing, with what the format documents give as the values.
+#include "tables/biff_records.h"
+#include "tables/compound_file.h"
+#include "tables/shared_strings.h"
+#include "tables/xls_drawing.h"
+#include "tables/xls_styles.h"
+
+#include "byte_builder.h"
+#include "byte_compare.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarn::xls {
+namespace {
+
+using test::Bytes;
+using test::SameBytes;
+
+TEST(XlsRecords, CellRecordsChooseRkOnlyWhenExact) {
+    std::string out;
+    biff::WriteNumber(out, 1, 2, 15, 42);               // integer: value << 2 | 2
+    biff::WriteNumber(out, 1, 3, 15, -1.5);             // top 30 bits of the double 0xBFF8000000000000
+    biff::WriteNumber(out, 1, 4, 15, 0.1);              // needs all 64 bits
+    biff::WriteNumber(out, 1, 5, 15, 1e9);              // an integer past 30 bits: 0x41CDCD6500000000
+    biff::WriteNumber(out, 1, 6, 15, 1099511627776.0);  // 2^40: 0x4270000000000000
+    biff::WriteLabelSst(out, 0x1234, 255, 0x20, 0x010203);
+    biff::WriteBlank(out, 65535, 0, 16);
+    EXPECT_TRUE(SameBytes(out, Bytes()
+                                   .Le16(0x027E)
+                                   .Le16(10)
+                                   .Le16(1)
+                                   .Le16(2)
+                                   .Le16(15)
+                                   .Le32(0xAA)
+                                   .Le16(0x027E)
+                                   .Le16(10)
+                                   .Le16(1)
+                                   .Le16(3)
+                                   .Le16(15)
+                                   .Le32(0xBFF80000)
+                                   .Le16(0x0203)
+                                   .Le16(14)
+                                   .Le16(1)
+                                   .Le16(4)
+                                   .Le16(15)
+                                   .Le32(0x9999999A)
+                                   .Le32(0x3FB99999)
+                                   .Le16(0x0203)
+                                   .Le16(14)
+                                   .Le16(1)
+                                   .Le16(5)
+                                   .Le16(15)
+                                   .Le32(0)
+                                   .Le32(0x41CDCD65)
+                                   .Le16(0x027E)
+                                   .Le16(10)
+                                   .Le16(1)
+                                   .Le16(6)
+                                   .Le16(15)
+                                   .Le32(0x42700000)
+                                   .Le16(0x00FD)
+                                   .Le16(10)
+                                   .Le16(0x1234)
+                                   .Le16(255)
+                                   .Le16(0x20)
+                                   .Le32(0x010203)
+                                   .Le16(0x0201)
+                                   .Le16(6)
+                                   .Le16(65535)
+                                   .Le16(0)
+                                   .Le16(16)
+                                   .get()));
+}
+
+TEST(XlsRecords, GlobalsRecords) {
+    std::string out;
+    biff::WriteBof(out, biff::Substream::Globals);
+    biff::WriteCodepage(out);
+    biff::WriteFont(out, {u"Arial", 280, true, true, true, 10});
+    biff::WriteFormat(out, 164, u"0.0\u20AC");
+    biff::WriteNormalStyle(out);
+    biff::WriteBoundSheet(out, u"Data");
+    biff::WriteEof(out);
+    EXPECT_TRUE(SameBytes(out, Bytes()
+                                   // BOF: BIFF8 globals, build 0x0DBB of 1996, lowest reader BIFF8
+                                   .Le16(0x0809)
+                                   .Le16(16)
+                                   .Le16(0x0600)
+                                   .Le16(0x0005)
+                                   .Le16(0x0DBB)
+                                   .Le16(0x07CC)
+                                   .Le32(0)
+                                   .Le32(6)
+                                   .Le16(0x0042)
+                                   .Le16(2)
+                                   .Le16(1200)
+                                   // FONT: 14 pt, bold and italic, colour 10, weight 700, single underline
+                                   .Le16(0x0031)
+                                   .Le16(21)
+                                   .Le16(280)
+                                   .Le16(0x0003)
+                                   .Le16(10)
+                                   .Le16(700)
+                                   .Le16(0)
+                                   .U8(1)
+                                   .U8(0)
+                                   .U8(0)
+                                   .U8(0)
+                                   .U8(5)
+                                   .U8(0)
+                                   .Raw("Arial")
+                                   // FORMAT: the euro sign makes the text 16-bit
+                                   .Le16(0x041E)
+                                   .Le16(13)
+                                   .Le16(164)
+                                   .Le16(4)
+                                   .U8(1)
+                                   .Raw(std::string("0\0.\0"
+                                                    "0\0\xAC\x20",
+                                                    8))
+                                   .Le16(0x0293)
+                                   .Le16(4)
+                                   .Le16(0x8000)
+                                   .U8(0)
+                                   .U8(0xFF)
+                                   .Le16(0x0085)
+                                   .Le16(12)
+                                   .Le32(0)
+                                   .U8(0)
+                                   .U8(0)
+                                   .U8(4)
+                                   .U8(0)
+                                   .Raw("Data")
+                                   .Le16(0x000A)
+                                   .Le16(0)
+                                   .get()));
+}
+
+TEST(XlsRecords, CellFormatWithFillAlignmentAndQuotePrefix) {
+    std::string out;
+    biff::Xf xf;
+    xf.font = 5;
+    xf.format = 164;
+    xf.quotePrefix = true;
+    xf.horizontal = biff::Horizontal::Right;
+    xf.vertical = biff::Vertical::Centre;
+    xf.filled = true;
+    xf.fillIndex = 12;
+    biff::WriteXf(out, xf);
+    biff::WriteXf(out, biff::Xf{.style = true});
+    EXPECT_TRUE(SameBytes(out, Bytes()
+                                   // locked, quote prefix, parent style 0; right, vertically centred;
+                                   // number, font, alignment, border, pattern and protection groups
+                                   // set; solid pattern in colour 12 on the window background (65)
+                                   .Le16(0x00E0)
+                                   .Le16(20)
+                                   .Le16(5)
+                                   .Le16(164)
+                                   .Le16(0x0009)
+                                   .U8(0x13)
+                                   .U8(0)
+                                   .U8(0)
+                                   .U8(0xFC)
+                                   .Le32(0)
+                                   .Le32(0x04000000)
+                                   .Le16(12 | (65 << 7))
+                                   // the Normal style: no parent (0xFFF), bottom aligned, no pattern
+                                   .Le16(0x00E0)
+                                   .Le16(20)
+                                   .Le16(0)
+                                   .Le16(0)
+                                   .Le16(0xFFF5)
+                                   .U8(0x20)
+                                   .U8(0)
+                                   .U8(0)
+                                   .U8(0)
+                                   .Le32(0)
+                                   .Le32(0)
+                                   .Le16(64 | (65 << 7))
+                                   .get()));
+}
+
+TEST(XlsRecords, SheetRecords) {
+    std::string out;
+    biff::WriteDimensions(out, 2, 70, 1, 9);
+    biff::WriteColInfo(out, 3, 5, 3200);
+    biff::WriteRow(out, 7, 1, 9, 600);
+    biff::WriteRow(out, 8, 0, 0, 0);
+    biff::WriteWindow2(out, true, true);
+    biff::WritePane(out, 1, 2);
+    biff::WritePane(out, 3, 0);
+    EXPECT_TRUE(SameBytes(out, Bytes()
+                                   .Le16(0x0200)
+                                   .Le16(14)
+                                   .Le32(2)
+                                   .Le32(70)
+                                   .Le16(1)
+                                   .Le16(9)
+                                   .Le16(0)
+                                   .Le16(0x007D)
+                                   .Le16(12)
+                                   .Le16(3)
+                                   .Le16(5)
+                                   .Le16(3200)
+                                   .Le16(15)
+                                   .Le16(2)
+                                   .Le16(0)
+                                   // custom height (bit 6) besides the bit that is always set
+                                   .Le16(0x0208)
+                                   .Le16(16)
+                                   .Le16(7)
+                                   .Le16(1)
+                                   .Le16(9)
+                                   .Le16(600)
+                                   .Le32(0)
+                                   .Le16(0x0140)
+                                   .Le16(15)
+                                   .Le16(0x0208)
+                                   .Le16(16)
+                                   .Le16(8)
+                                   .Le16(0)
+                                   .Le16(0)
+                                   .Le16(255)
+                                   .Le32(0)
+                                   .Le16(0x0100)
+                                   .Le16(15)
+                                   // frozen and not split, selected and shown
+                                   .Le16(0x023E)
+                                   .Le16(18)
+                                   .Le16(0x07BE)
+                                   .Le16(0)
+                                   .Le16(0)
+                                   .Le16(0x40)
+                                   .Le16(0)
+                                   .Le16(0)
+                                   .Le16(0)
+                                   .Le32(0)
+                                   // columns, rows, first row and column of the scrolling pane, active pane
+                                   .Le16(0x0041)
+                                   .Le16(10)
+                                   .Le16(2)
+                                   .Le16(1)
+                                   .Le16(1)
+                                   .Le16(2)
+                                   .U8(0)
+                                   .U8(0)
+                                   .Le16(0x0041)
+                                   .Le16(10)
+                                   .Le16(0)
+                                   .Le16(3)
+                                   .Le16(3)
+                                   .Le16(0)
+                                   .U8(2)
+                                   .U8(0)
+                                   .get()));
+}
+
+// SST: a text cut at a record's end goes on in a CONTINUE record after an option byte of
+// its own; 16-bit characters are never cut in half, and a text's length and option byte
+// stay with its first character.
+TEST(XlsRecords, SharedStringsContinueWithTheOptionByte) {
+    SharedStrings table;
+    EXPECT_EQ(table.Add(std::u16string(8300, u'a')), 0u);
+    EXPECT_EQ(table.Add(u"b"), 1u);
+    EXPECT_EQ(table.Add(std::u16string(8300, u'a')), 0u);
+    EXPECT_EQ(table.Add(std::u16string(8200, u'\u0416')), 2u);
+    MemorySink sink;
+    table.Write(sink, 1000);
+    EXPECT_EQ(sink.bytes().size(), table.Size());
+
+    Bytes expected;
+    // SST: 4 uses, 3 texts; 8213 of the first text's characters fill the record
+    expected.Le16(0x00FC).Le16(8224).Le32(4).Le32(3).Le16(8300).U8(0).Raw(std::string(8213, 'a'));
+    // the other 87, then "b", then 16-bit characters while they fit: 4064, leaving a byte
+    expected.Le16(0x003C).Le16(1 + 87 + 4 + 3 + 2 * 4064).U8(0).Raw(std::string(87, 'a')).Le16(1).U8(0).Raw("b");
+    expected.Le16(8200).U8(1);
+    for (int i = 0; i < 4064; ++i) expected.Le16(0x0416);
+    expected.Le16(0x003C).Le16(1 + 2 * 4111).U8(1);
+    for (int i = 0; i < 4111; ++i) expected.Le16(0x0416);
+    expected.Le16(0x003C).Le16(1 + 2 * 25).U8(1);
+    for (int i = 0; i < 25; ++i) expected.Le16(0x0416);
+    // EXTSST: 8 texts a bucket; one bucket, at the first text: stream offset and record offset
+    expected.Le16(0x00FF).Le16(10).Le16(8).Le32(1000 + 12).Le16(12).Le16(0);
+    EXPECT_TRUE(SameBytes(sink.bytes(), expected.get()));
+}
+
+TEST(XlsRecords, CompoundFileHeaderFatAndDirectory) {
+    MemorySink sink;
+    cfb::WriteCompoundFile(sink, u"Workbook", 5, [](ByteSink& out) { out.Write("hello"); });
+    const std::string& file = sink.bytes();
+    // Header, 8 stream sectors (padded to 4096 bytes), 1 FAT sector, 1 directory sector.
+    ASSERT_EQ(file.size(), 512u * 11);
+    Bytes header;
+    header.Raw("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")
+        .Zeros(16)
+        .Le16(0x3E)
+        .Le16(3)
+        .Le16(0xFFFE)
+        .Le16(9)
+        .Le16(6)
+        .Zeros(6)
+        .Le32(0)
+        .Le32(1)
+        .Le32(9)
+        .Le32(0)
+        .Le32(4096)
+        .Le32(0xFFFFFFFE)
+        .Le32(0)
+        .Le32(0xFFFFFFFE)
+        .Le32(0)
+        .Le32(8);
+    for (int i = 1; i < 109; ++i) header.Le32(0xFFFFFFFF);
+    header.Raw("hello").Zeros(4091);
+    // FAT: the stream's chain 0..7, the FAT sector itself, the directory, then free sectors
+    for (std::uint32_t s = 1; s < 8; ++s) header.Le32(s);
+    header.Le32(0xFFFFFFFE).Le32(0xFFFFFFFD).Le32(0xFFFFFFFE);
+    for (int i = 10; i < 128; ++i) header.Le32(0xFFFFFFFF);
+    EXPECT_TRUE(SameBytes(std::string_view(file).substr(0, 512 * 10), header.get()));
+
+    Bytes directory;
+    const auto name = [&directory](std::u16string_view n) {
+        for (const char16_t c : n) directory.Le16(c);
+        directory.Zeros(64 - 2 * n.size()).Le16(static_cast<unsigned>(2 * n.size() + 2));
+    };
+    name(u"Root Entry");
+    directory.U8(5).U8(1).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(1).Zeros(36).Le32(0xFFFFFFFE).Le32(0).Le32(0);
+    name(u"Workbook");
+    directory.U8(2).U8(1).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Zeros(36).Le32(0).Le32(4096).Le32(0);
+    for (int i = 0; i < 2; ++i) {
+        directory.Zeros(64).Le16(0).U8(0).U8(0).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Zeros(48);
+    }
+    EXPECT_TRUE(SameBytes(std::string_view(file).substr(512 * 10), directory.get()));
+}
+
+TEST(XlsRecords, Md4DigestsOfRfc1320) {
+    const auto hex = [](const drawing::Digest& d) {
+        std::string text;
+        for (const std::uint8_t b : d) text += "0123456789abcdef"[b >> 4], text += "0123456789abcdef"[b & 15];
+        return text;
+    };
+    EXPECT_EQ(hex(drawing::Md4("")), "31d6cfe0d16ae931b73c59d7e0c089c0");
+    EXPECT_EQ(hex(drawing::Md4("abc")), "a448017aaf21d8525fc10ae87aa6729d");
+    EXPECT_EQ(hex(drawing::Md4("12345678901234567890123456789012345678901234567890123456789012345678901234567890")),
+              "e33b4ddc9c38f2199c3e7b164fcc0536");
+}
+
+TEST(XlsRecords, PaletteKeepsExactColoursWhileThereIsRoom) {
+    // Default entries are reused; new colours take the entries no used colour needs.
+    const Palette few({0x000000, 0x123456, 0xFFFFFF, 0x123456, 0x00FF00});
+    EXPECT_EQ(few.Index(0x000000), 8);
+    EXPECT_EQ(few.Index(0xFFFFFF), 9);
+    EXPECT_EQ(few.Index(0x00FF00), 11);  // COLORREF green is default entry 11
+    EXPECT_EQ(few.Index(0x123456), 10);  // the first entry no used colour needs
+    EXPECT_EQ(few.entries()[2], 0x123456u);
+
+    // 60 colours: the first 56 exact, the rest the nearest of those.
+    std::vector<Colour> many;
+    for (Colour i = 0; i < 60; ++i) many.push_back(0x010101 * (i * 4));
+    const Palette full(many);
+    for (std::size_t i = 0; i < 56; ++i) {
+        EXPECT_EQ(full.entries()[full.Index(many[i]) - 8], many[i]) << "colour " << i;
+    }
+    EXPECT_EQ(full.entries()[full.Index(0x010101 * 236) - 8], 0x010101u * 220);
+    EXPECT_EQ(full.entries()[full.Index(0x0000FF) - 8], 0x010101u * 84) << "pure red: nearest grey";
+}
+
+}  // namespace
+}  // namespace tarn::xls
