@@ -150,10 +150,11 @@ public:
         const long fixedCols = grid_.FixedCols();
         backColorFixed_ = OleColorToRgb(grid_.BackColorFixed());
         for (long c : columns_) {
-            widths_.push_back(xls::ColumnWidthCharacters(grid_.ColWidth(c)));
+            const long width = grid_.ColWidth(c);
+            widths_.push_back(xls::ColumnWidthCharacters(width));
+            pixelWidths_.push_back(width / std::max(twipsPerPixelX_, 1));
             alignments_.push_back(xls::AlignmentOfCode(grid_.ColAlignment(c)));
-            dates_in_.push_back(grid_.ColDataType(c) == kGridTypeDate);
-            pixelWidths_.push_back(grid_.ColWidth(c) / std::max(twipsPerPixelX_, 1));
+            dateColumns_.push_back(grid_.ColDataType(c) == kGridTypeDate);
         }
         frozenRows_ = static_cast<unsigned>(std::clamp<long>(fixedRows, 0, xls::kMaxRows - 1));
         frozenCols_ = static_cast<unsigned>(
@@ -164,10 +165,11 @@ public:
 
         long counter = -1;
         for (long r = 0; r < rows; ++r) {
-            if (grid_.RowHeight(r) <= 0 || grid_.RowHidden(r)) continue;
+            const long height = grid_.RowHeight(r);
+            if (height <= 0 || grid_.RowHidden(r)) continue;
             const xls::RowPlace place = xls::PlaceRow(static_cast<unsigned long>(r), repeated_);
             while (place.sheet > sheet_) NextSheet();
-            SheetRow row = ReadRow(r, fixedRows);
+            SheetRow row = ReadRow(r, height, fixedRows);
             row.row = place.row;
             WriteRow(row);
             if (static_cast<unsigned>(r) < repeated_) header_.push_back(std::move(row));
@@ -191,9 +193,8 @@ private:
         for (const SheetRow& row : header_) WriteRow(row);
     }
 
-    SheetRow ReadRow(long r, long fixedRows) {
+    SheetRow ReadRow(long r, long heightTwips, long fixedRows) {
         SheetRow row;
-        const long heightTwips = grid_.RowHeight(r);
         row.height = xls::RowHeightPoints(heightTwips, twipsPerPixelY_);
         for (unsigned i = 0; i < columns_.size(); ++i) {
             const long c = columns_[i];
@@ -251,7 +252,7 @@ private:
         if (cell.text.empty()) return;
         if (!picture) {
             std::optional<xls::RecognisedValue> value;
-            if (dates_in_[i]) value = xls::RecogniseDate(cell.text, dates_);
+            if (dateColumns_[i]) value = xls::RecogniseDate(cell.text, dates_);
             if (!value) value = xls::RecogniseNumber(cell.text, numbers_);
             if (value) {
                 cell.kind = SheetCell::Kind::Number;
@@ -298,7 +299,7 @@ private:
     std::vector<double> widths_;
     std::vector<long> pixelWidths_;
     std::vector<std::optional<xls::Alignment>> alignments_;
-    std::vector<bool> dates_in_;
+    std::vector<bool> dateColumns_;
     unsigned frozenRows_ = 0;
     unsigned frozenCols_ = 0;
     unsigned repeated_ = 0;
