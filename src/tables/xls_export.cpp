@@ -73,6 +73,15 @@ bool SettingIsTrue(const std::wstring& value) {
     return !value.empty() && end && *end == 0 && number != 0;
 }
 
+// The progress window is a courtesy: a session without a desktop (a service, a build
+// agent) cannot show one, and the workbook is written all the same.
+void ShowProgress(ExportMessages& progress, std::wstring_view text, std::wstring_view title = {}) noexcept {
+    (void)TryStep([&] {
+        if (!title.empty()) progress.SetProgressTitle(title);
+        progress.ShowProgress(text);
+    });
+}
+
 std::wstring ReadLocaleText(LCTYPE type, const wchar_t* fallback) {
     wchar_t buffer[80];
     const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, static_cast<int>(std::size(buffer)));
@@ -173,7 +182,7 @@ public:
             row.row = place.row;
             WriteRow(row);
             if (static_cast<unsigned>(r) < repeated_) header_.push_back(std::move(row));
-            if (++counter % 10 == 0) progress.ShowProgress(std::to_wstring(counter) + L" records ...");
+            if (++counter % 10 == 0) ShowProgress(progress, std::to_wstring(counter) + L" records ...");
         }
         return counter;
     }
@@ -365,8 +374,7 @@ bool ExportXlsTable(ExportOptions& o, IDispatch* table, bool showInExcel) {
     GridTable grid(table);
     // The progress window shows whatever Quiet says: a workbook takes long enough to need it.
     ExportMessages progress(false);
-    progress.SetProgressTitle(L"Exporting to " + fileTitle);
-    progress.ShowProgress(L"0 records ...");
+    ShowProgress(progress, L"0 records ...", L"Exporting to " + fileTitle);
 
     const bool direct =
         SettingIsTrue(ReadSetting(kSettingsApplication, kSettingsSection, L"Direct XLS Output", false, false));
@@ -386,9 +394,9 @@ bool ExportXlsTable(ExportOptions& o, IDispatch* table, bool showInExcel) {
         long selected = 0;
         std::vector<long> columns = SelectedColumns(grid, o, selected);
         if (selected > static_cast<long>(columns.size()))
-            progress.SetProgressTitle(L"Exporting to " + fileTitle + L" (only the first " +
-                                      std::to_wstring(columns.size()) + L" of " + std::to_wstring(selected) +
-                                      L" columns fit on a worksheet)");
+            ShowProgress(progress, L"0 records ...",
+                         L"Exporting to " + fileTitle + L" (only the first " + std::to_wstring(columns.size()) +
+                             L" of " + std::to_wstring(selected) + L" columns fit on a worksheet)");
         // The workbook goes to a temporary file that replaces the target only once complete.
         ReplacingFile file(o.targetFilename);
         GridWorkbookWriter writer(grid, o, std::move(columns));
