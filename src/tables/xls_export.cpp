@@ -73,14 +73,25 @@ bool SettingIsTrue(const std::wstring& value) {
     return !value.empty() && end && *end == 0 && number != 0;
 }
 
-// The progress window is a courtesy: a session without a desktop (a service, a build
-// agent) cannot show one, and the workbook is written all the same.
-void ShowProgress(ExportMessages& progress, std::wstring_view text, std::wstring_view title = {}) noexcept {
-    (void)TryStep([&] {
-        if (!title.empty()) progress.SetProgressTitle(title);
-        progress.ShowProgress(text);
-    });
-}
+// The progress window, shown whatever Quiet says. It is a courtesy: a session without a
+// desktop (a service, a build agent) cannot show one, and the workbook is written all the
+// same; after the first failure the export stops trying.
+class Progress {
+public:
+    void Show(std::wstring_view text, std::wstring_view title = {}) noexcept {
+        if (failed_) return;
+        failed_ = !TryStep([&] {
+            if (!title.empty()) messages_.SetProgressTitle(title);
+            messages_.ShowProgress(text);
+        });
+    }
+    void Close() noexcept { messages_.CloseProgress(); }
+    void ShowCompleted(std::wstring_view text) const noexcept { messages_.ShowCompleted(text); }
+
+private:
+    ExportMessages messages_{false};
+    bool failed_ = false;
+};
 
 std::wstring ReadLocaleText(LCTYPE type, const wchar_t* fallback) {
     wchar_t buffer[80];
@@ -153,7 +164,7 @@ public:
     }
 
     // Returns the record counter (-1 when no row was written).
-    long Write(ExportMessages& progress) {
+    long Write(Progress& progress) {
         const long rows = grid_.Rows();
         const long fixedRows = grid_.FixedRows();
         const long fixedCols = grid_.FixedCols();
@@ -182,7 +193,7 @@ public:
             row.row = place.row;
             WriteRow(row);
             if (static_cast<unsigned>(r) < repeated_) header_.push_back(std::move(row));
-            if (++counter % 10 == 0) ShowProgress(progress, std::to_wstring(counter) + L" records ...");
+            if (++counter % 10 == 0) progress.Show(std::to_wstring(counter) + L" records ...");
         }
         return counter;
     }
@@ -372,15 +383,14 @@ bool ExportXlsTable(ExportOptions& o, IDispatch* table, bool showInExcel) {
     if (!ChooseExportFile(o, {L"xls", kFilter, o.initDir, L""}, L"xls", fileTitle)) return false;
 
     GridTable grid(table);
-    // The progress window shows whatever Quiet says: a workbook takes long enough to need it.
-    ExportMessages progress(false);
-    ShowProgress(progress, L"0 records ...", L"Exporting to " + fileTitle);
+    Progress progress;
+    progress.Show(L"0 records ...", L"Exporting to " + fileTitle);
 
     const bool direct =
         SettingIsTrue(ReadSetting(kSettingsApplication, kSettingsSection, L"Direct XLS Output", false, false));
     if (direct) {
         SaveThroughGrid(grid, o);
-        progress.CloseProgress();
+        progress.Close();
         if (showInExcel)
             OpenInShell(o.targetFilename);
         else
@@ -394,9 +404,9 @@ bool ExportXlsTable(ExportOptions& o, IDispatch* table, bool showInExcel) {
         long selected = 0;
         std::vector<long> columns = SelectedColumns(grid, o, selected);
         if (selected > static_cast<long>(columns.size()))
-            ShowProgress(progress, L"0 records ...",
-                         L"Exporting to " + fileTitle + L" (only the first " + std::to_wstring(columns.size()) +
-                             L" of " + std::to_wstring(selected) + L" columns fit on a worksheet)");
+            progress.Show(L"0 records ...", L"Exporting to " + fileTitle + L" (only the first " +
+                                                std::to_wstring(columns.size()) + L" of " + std::to_wstring(selected) +
+                                                L" columns fit on a worksheet)");
         // The workbook goes to a temporary file that replaces the target only once complete.
         ReplacingFile file(o.targetFilename);
         GridWorkbookWriter writer(grid, o, std::move(columns));
@@ -408,16 +418,16 @@ bool ExportXlsTable(ExportOptions& o, IDispatch* table, bool showInExcel) {
         }
         file.Commit();
     } catch (const ComError& error) {
-        progress.CloseProgress();
+        progress.Close();
         TryStep([&] { grid.SetRedraw(true); });
         throw ComError(error.hr(), L"The workbook " + o.targetFilename + L" was not written: " + error.description());
     } catch (const std::exception& error) {
-        progress.CloseProgress();
+        progress.Close();
         TryStep([&] { grid.SetRedraw(true); });
         throw ComError(E_FAIL, L"The workbook " + o.targetFilename + L" was not written: " +
                                    std::wstring(error.what(), error.what() + std::strlen(error.what())));
     }
-    progress.CloseProgress();
+    progress.Close();
     grid.SetRedraw(true);
     if (showInExcel) {
         OpenInShell(o.targetFilename);
