@@ -159,7 +159,6 @@ public:
         numbers_.decimal = ReadLocaleText(LOCALE_SDECIMAL, L".").front();
         numbers_.thousands = ReadLocaleText(LOCALE_STHOUSAND, L",").front();
         dates_ = xls::DateConventionsFromPattern(ReadLocaleText(LOCALE_SSHORTDATE, L"M/d/yyyy"));
-        twipsPerPixelX_ = TwipsPerPixelX();
         twipsPerPixelY_ = TwipsPerPixelY();
     }
 
@@ -172,7 +171,7 @@ public:
         for (long c : columns_) {
             const long width = grid_.ColWidth(c);
             widths_.push_back(xls::ColumnWidthCharacters(width));
-            pixelWidths_.push_back(width / std::max(twipsPerPixelX_, 1));
+            pixelWidths_.push_back(static_cast<long>(xls::ColumnPixels(widths_.back())));
             alignments_.push_back(xls::AlignmentOfCode(grid_.ColAlignment(c)));
             dateColumns_.push_back(grid_.ColDataType(c) == kGridTypeDate);
         }
@@ -221,7 +220,7 @@ private:
             SheetCell cell;
             cell.column = i;
             cell.style = ReadStyle(r, c, i, fixedRows);
-            ReadValue(r, c, i, heightTwips / std::max(twipsPerPixelY_, 1), cell);
+            ReadValue(r, c, i, static_cast<long>(xls::RowPixels(row.height)), cell);
             row.cells.push_back(std::move(cell));
         }
         return row;
@@ -313,7 +312,6 @@ private:
     xls::Workbook workbook_;
     xls::NumberConventions numbers_;
     xls::DateConventions dates_;
-    int twipsPerPixelX_ = 15;
     int twipsPerPixelY_ = 15;
     long backColorFixed_ = 0;
     std::vector<double> widths_;

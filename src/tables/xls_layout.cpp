@@ -3,6 +3,7 @@
 
 #include "common/file_names.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
@@ -266,6 +267,15 @@ double ColumnWidthCharacters(long twips) { return twips / 90.0; }
 
 double RowHeightPoints(long twips, int twipsPerPixel) {
     return twipsPerPixel > 0 ? static_cast<double>(twips) / twipsPerPixel * 0.75 : twips / 20.0;
+}
+
+unsigned ColumnPixels(double characters) {
+    const auto stored = static_cast<unsigned>(std::round(std::clamp(characters, 0.0, 255.0) * 256));
+    return (stored + 18u) * 7 / 256;
+}
+
+unsigned RowPixels(double points) {
+    return (static_cast<unsigned>(std::round(std::clamp(points, 0.0, 409.0) * 20)) + 7u) / 15;
 }
 
 std::optional<unsigned> SystemColourIndex(long oleColour) {

@@ -82,6 +82,12 @@ struct Alignment {
 [[nodiscard]] double ColumnWidthCharacters(long twips);
 [[nodiscard]] double RowHeightPoints(long twips, int twipsPerPixel);
 
+// The pixels a spreadsheet program shows for a column of `characters` (digits of 7 pixels
+// plus padding, in 1/256 characters as stored) and a row of `points`: what a picture is
+// centred in.
+[[nodiscard]] unsigned ColumnPixels(double characters);
+[[nodiscard]] unsigned RowPixels(double points);
+
 // A system colour (an OLE colour above RGB(255,255,255) in magnitude) gives its index:
 // the hexadecimal digits after the first one (0x8000000F gives 15); other colours none.
 [[nodiscard]] std::optional<unsigned> SystemColourIndex(long oleColour);

@@ -102,6 +102,8 @@ TEST(XlsCells, AlignmentCodesUnitsAndSystemColours) {
     EXPECT_FALSE(AlignmentOfCode(-1));
     EXPECT_DOUBLE_EQ(ColumnWidthCharacters(1200), 13.333333333333334);
     EXPECT_DOUBLE_EQ(RowHeightPoints(300, 12), 18.75);
+    EXPECT_EQ(ColumnPixels(20), 140u);
+    EXPECT_EQ(RowPixels(22.5), 30u);
     EXPECT_EQ(SystemColourIndex(static_cast<long>(0x8000000FLL - 0x100000000LL)), 15u);
     EXPECT_FALSE(SystemColourIndex(0xFFFFFF));
 }
