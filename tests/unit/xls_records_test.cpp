@@ -287,52 +287,54 @@ TEST(XlsRecords, SharedStringsContinueWithTheOptionByte) {
     EXPECT_TRUE(SameBytes(sink.bytes(), expected.get()));
 }
 
-TEST(XlsRecords, CompoundFileHeaderFatAndDirectory) {
-    MemorySink sink;
-    cfb::WriteCompoundFile(sink, u"Workbook", 5, [](ByteSink& out) { out.Write("hello"); });
-    const std::string& file = sink.bytes();
-    // Header, 8 stream sectors (padded to 4096 bytes), 1 FAT sector, 1 directory sector.
-    ASSERT_EQ(file.size(), 512u * 11);
-    Bytes header;
-    header.Raw("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")
-        .Zeros(16)
-        .Le16(0x3E)
-        .Le16(3)
-        .Le16(0xFFFE)
-        .Le16(9)
-        .Le16(6)
-        .Zeros(6)
-        .Le32(0)
-        .Le32(1)
-        .Le32(9)
-        .Le32(0)
-        .Le32(4096)
-        .Le32(0xFFFFFFFE)
-        .Le32(0)
-        .Le32(0xFFFFFFFE)
-        .Le32(0)
-        .Le32(8);
-    for (int i = 1; i < 109; ++i) header.Le32(0xFFFFFFFF);
-    header.Raw("hello").Zeros(4091);
-    // FAT: the stream's chain 0..7, the FAT sector itself, the directory, then free sectors
-    for (std::uint32_t s = 1; s < 8; ++s) header.Le32(s);
-    header.Le32(0xFFFFFFFE).Le32(0xFFFFFFFD).Le32(0xFFFFFFFE);
-    for (int i = 10; i < 128; ++i) header.Le32(0xFFFFFFFF);
-    EXPECT_TRUE(SameBytes(std::string_view(file).substr(0, 512 * 10), header.get()));
-
-    Bytes directory;
-    const auto name = [&directory](std::u16string_view n) {
-        for (const char16_t c : n) directory.Le16(c);
-        directory.Zeros(64 - 2 * n.size()).Le16(static_cast<unsigned>(2 * n.size() + 2));
+// The header, the FAT and the directory of a compound file with one stream: a short stream
+// in the mini stream (64-byte sectors, chained in the mini FAT), a long one in sectors.
+TEST(XlsRecords, CompoundFileLayout) {
+    const auto directory = [](Bytes& d, bool mini, std::uint32_t size) {
+        const auto name = [&d](std::u16string_view n) {
+            for (const char16_t c : n) d.Le16(c);
+            d.Zeros(64 - 2 * n.size()).Le16(static_cast<unsigned>(2 * n.size() + 2));
+        };
+        // the root storage, holding the mini stream when there is one, and its one child
+        name(u"Root Entry");
+        d.U8(5).U8(1).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(1).Zeros(36);
+        d.Le32(mini ? 0 : 0xFFFFFFFE).Le32(mini ? 64 : 0).Le32(0);
+        name(u"Workbook");
+        d.U8(2).U8(1).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Zeros(36).Le32(0).Le32(size).Le32(0);
+        for (int i = 0; i < 2; ++i)
+            d.Zeros(64).Le16(0).U8(0).U8(0).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Zeros(48);
     };
-    name(u"Root Entry");
-    directory.U8(5).U8(1).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(1).Zeros(36).Le32(0xFFFFFFFE).Le32(0).Le32(0);
-    name(u"Workbook");
-    directory.U8(2).U8(1).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Zeros(36).Le32(0).Le32(4096).Le32(0);
-    for (int i = 0; i < 2; ++i) {
-        directory.Zeros(64).Le16(0).U8(0).U8(0).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Le32(0xFFFFFFFF).Zeros(48);
-    }
-    EXPECT_TRUE(SameBytes(std::string_view(file).substr(512 * 10), directory.get()));
+    const auto header = [](Bytes& h, std::uint32_t directorySector, std::uint32_t miniFat, std::uint32_t fat) {
+        h.Raw("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1").Zeros(16).Le16(0x3E).Le16(3).Le16(0xFFFE).Le16(9).Le16(6).Zeros(6);
+        h.Le32(0).Le32(1).Le32(directorySector).Le32(0).Le32(4096);
+        h.Le32(miniFat).Le32(miniFat == 0xFFFFFFFE ? 0 : 1).Le32(0xFFFFFFFE).Le32(0).Le32(fat);
+        for (int i = 1; i < 109; ++i) h.Le32(0xFFFFFFFF);
+    };
+
+    MemorySink small;
+    cfb::WriteCompoundFile(small, u"Workbook", 5, [](ByteSink& out) { out.Write("hello"); });
+    Bytes expected;
+    // sector 0 the mini stream, 1 the mini FAT, 2 the FAT, 3 the directory
+    header(expected, 3, 1, 2);
+    expected.Raw("hello").Zeros(507);
+    expected.Le32(0xFFFFFFFE);
+    for (int i = 1; i < 128; ++i) expected.Le32(0xFFFFFFFF);
+    expected.Le32(0xFFFFFFFE).Le32(0xFFFFFFFE).Le32(0xFFFFFFFD).Le32(0xFFFFFFFE);
+    for (int i = 4; i < 128; ++i) expected.Le32(0xFFFFFFFF);
+    directory(expected, true, 5);
+    EXPECT_TRUE(SameBytes(small.bytes(), expected.get()));
+
+    MemorySink large;
+    cfb::WriteCompoundFile(large, u"Workbook", 4096, [](ByteSink& out) { out.Write(std::string(4096, 'x')); });
+    expected = Bytes();
+    // sectors 0 to 7 the stream, 8 the FAT, 9 the directory; no mini FAT
+    header(expected, 9, 0xFFFFFFFE, 8);
+    expected.Raw(std::string(4096, 'x'));
+    for (std::uint32_t s = 1; s < 8; ++s) expected.Le32(s);
+    expected.Le32(0xFFFFFFFE).Le32(0xFFFFFFFD).Le32(0xFFFFFFFE);
+    for (int i = 10; i < 128; ++i) expected.Le32(0xFFFFFFFF);
+    directory(expected, false, 4096);
+    EXPECT_TRUE(SameBytes(large.bytes(), expected.get()));
 }
 
 TEST(XlsRecords, Md4DigestsOfRfc1320) {
