@@ -125,7 +125,10 @@ TEST_F(XlsWorkbookTest, SheetLayoutWidthsHeightsAndFrozenPanes) {
     book.WriteText(100, 3, L"c", plain);
     book.AddSheet(L"Rows only");
     book.FreezePanes(3, 0);
-    XlsFacts facts(Save(book, "layout.xls"));
+    const std::string file = Save(book, "layout.xls");
+    // Blocks of 32 rows: rows 0 and 3, row 40, row 100; none on the second sheet.
+    EXPECT_EQ(test::CheckIndexes(file), "index 0 ok 3\nindex 1 ok 0\n");
+    XlsFacts facts(file);
     EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Layout' 101 4");
     EXPECT_EQ(facts.Line("width 0 "), "width 0 3200");
     EXPECT_EQ(facts.Line("width 1 "), "width 1 7680");
@@ -195,7 +198,9 @@ TEST_F(XlsWorkbookTest, SeventyThousandRowsOverTwoSheets) {
         book.WriteText(row, 1, L"row " + std::to_wstring(n), n % 2 ? bold : plain);  // 70,000 distinct texts
         book.WriteText(row, 2, n % 3 ? L"odd" : L"even", plain);
     }
-    XlsFacts facts(Save(book, "rows.xls"), true);
+    const std::string file = Save(book, "rows.xls");
+    EXPECT_EQ(test::CheckIndexes(file), "index 0 ok 2048\nindex 1 ok 140\n");
+    XlsFacts facts(file, true);
     EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Part' 65536 3");
     EXPECT_EQ(facts.Line("sheet 1"), "sheet 1 'Part (2)' 4464 3");
     for (const auto& [sheet, row, n] :
