@@ -304,14 +304,15 @@ std::wstring Workbook::AddSheet(std::wstring_view name) {
 void Workbook::SetColumnWidth(unsigned column, double characters) {
     Sheet& sheet = state_->Current();
     if (column >= kMaxColumns) throw std::out_of_range("column outside a sheet");
-    sheet.widths[static_cast<std::uint16_t>(column)] =
-        static_cast<std::uint16_t>(std::clamp(std::round(characters * 256), 0.0, 65535.0));
+    if (!std::isfinite(characters)) return;
+    sheet.widths[static_cast<std::uint16_t>(column)] = ScaledUnits(characters, 256, 0, 65535);
 }
 
 void Workbook::SetRowHeight(unsigned row, double points) {
     state_->Current();
     if (row >= kMaxRows) throw std::out_of_range("row outside a sheet");
-    const auto twips = static_cast<std::uint16_t>(std::clamp(std::round(points * 20), 2.0, 8190.0));
+    if (!std::isfinite(points)) return;
+    const std::uint16_t twips = ScaledUnits(points, 20, 2, 8190);
     if (state_->rowTwips.empty()) state_->rowTwips.assign(kMaxRows, kDefaultRowHeight);
     state_->rowTwips[row] = twips;
     if (row >= state_->blockStart) {

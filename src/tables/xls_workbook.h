@@ -70,7 +70,8 @@ public:
     // Sheet layout: column widths in characters of the default font, row heights in points,
     // the frozen rows at the top and columns at the left. A row's height is best set before
     // its cells; set after rows 32 or more further down were written, it is kept only when
-    // the row has cells.
+    // the row has cells. Sizes that are not numbers are ignored; others are kept within
+    // what Excel takes (columns up to 255 characters, rows from 0.1 to 409.5 points).
     void SetColumnWidth(unsigned column, double characters);
     void SetRowHeight(unsigned row, double points);
     void FreezePanes(unsigned rows, unsigned columns);

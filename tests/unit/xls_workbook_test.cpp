@@ -118,6 +118,9 @@ TEST_F(XlsWorkbookTest, SheetLayoutWidthsHeightsAndFrozenPanes) {
     book.FreezePanes(1, 2);
     book.SetRowHeight(0, 25.5);
     book.WriteText(0, 0, L"a", plain);
+    book.SetColumnWidth(5, 300);           // kept to what Excel takes
+    book.SetColumnWidth(6, std::nan(""));  // ignored
+    book.SetRowHeight(4, 1000);
     book.SetRowHeight(3, 8);  // an empty row with a height of its own
     book.WriteText(40, 0, L"b", plain);
     book.SetRowHeight(40, 30);  // after its cells
@@ -134,6 +137,9 @@ TEST_F(XlsWorkbookTest, SheetLayoutWidthsHeightsAndFrozenPanes) {
     EXPECT_EQ(facts.Line("width 1 "), "width 1 7680");
     EXPECT_EQ(facts.Line("width 2 "), "width 2 7680");
     EXPECT_EQ(facts.Count("width 3 "), 0u);
+    EXPECT_EQ(facts.Line("width 5 "), "width 5 65535");
+    EXPECT_EQ(facts.Count("width 6 "), 0u);
+    EXPECT_EQ(facts.Line("height 4 "), "height 4 8190 1");
     EXPECT_EQ(facts.Line("height 0 "), "height 0 400 1");
     EXPECT_EQ(facts.Line("height 3 "), "height 3 160 1");
     EXPECT_EQ(facts.Line("height 40 "), "height 40 600 1");
