@@ -256,14 +256,23 @@ TEST_F(XlsWorkbookTest, LargeStreamsNeedFatSectorsListedOutsideTheHeader) {
 // LibreOffice opens the workbook and keeps its pictures where they were anchored.
 TEST_F(XlsWorkbookTest, PicturesSurviveLibreOffice) {
     if (!std::filesystem::exists("/usr/bin/soffice")) GTEST_SKIP() << "LibreOffice is not installed";
-    const auto read = [](const char* name) {
-        std::ifstream in(std::filesystem::path(TARN_SOURCE_DIR) / "tests/data/images" / name, std::ios::binary);
+    const auto read = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
         return bytes.str();
     };
-    const Picture png{Picture::Format::Png, read("sample-40x30.png"), 40, 30};
-    const Picture jpeg{Picture::Format::Jpeg, read("sample-40x30.jpg"), 40, 30};
+    const std::filesystem::path images = std::filesystem::path(TARN_SOURCE_DIR) / "tests/data/images";
+    const Picture png{Picture::Format::Png, read(images / "sample-40x30.png"), 40, 30};
+    const Picture jpeg{Picture::Format::Jpeg, read(images / "sample-40x30.jpg"), 40, 30};
+    // Noise does not compress: a picture far longer than a record, so the drawing group
+    // goes on in CONTINUE records.
+    bool ok = false;
+    const std::string made =
+        test::Run("/usr/bin/convert -size 100x80 -seed 7 xc: +noise Random '" + (folder_ / "noise.png") + "'", ok);
+    ASSERT_TRUE(ok) << made;
+    const Picture noise{Picture::Format::Png, read(folder_ / "noise.png"), 100, 80};
+    ASSERT_GT(noise.bytes.size(), 3 * 8224u);
     Workbook book;
     book.AddSheet(L"Pictures");
     book.WriteText(0, 0, L"Pictures below", {});
@@ -271,24 +280,29 @@ TEST_F(XlsWorkbookTest, PicturesSurviveLibreOffice) {
     book.InsertPicture(3, 2, png, 10, 5);
     book.InsertPicture(7, 4, jpeg, 0, 0);
     book.InsertPicture(20, 1, png, 0, 0);  // the same picture again: stored once
-    const std::string file = Save(book, "pictures.xls");
-    bool ok = false;
+    book.AddSheet(L"Noise");
+    book.InsertPicture(2, 2, noise, 0, 0);
+    Save(book, "pictures.xls");
     const std::string converted =
         test::Run("cd '" + (folder_ / "") + "' && /usr/bin/soffice --headless -env:UserInstallation=file://" +
                       (folder_ / "profile") + " --convert-to xlsx pictures.xls",
                   ok);
     ASSERT_TRUE(ok) << converted;
     EXPECT_EQ(converted.find("rror"), std::string::npos) << converted;
+    // The media in the converted file, where the first sheet's pictures start, and whether
+    // the large picture came through byte for byte.
     const std::string listing = test::Run(
         "/usr/bin/python3 -c \"import re, sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
         "print(sorted(n for n in z.namelist() if n.startswith('xl/media/'))); "
-        "print(re.findall(r'<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>\\d+</xdr:colOff><xdr:row>(\\d+)</"
-        "xdr:row>', "
-        "z.read('xl/drawings/drawing1.xml').decode()))\" '" +
-            (folder_ / "pictures.xlsx") + "'",
+        "print(re.findall(r'<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>\\d+</xdr:colOff><xdr:row>(\\d+)<', "
+        "z.read('xl/drawings/drawing1.xml').decode())); "
+        "print(z.read('xl/media/image3.png') == open(sys.argv[2], 'rb').read())\" '" +
+            (folder_ / "pictures.xlsx") + "' '" + (folder_ / "noise.png") + "'",
         ok);
     ASSERT_TRUE(ok) << listing;
-    EXPECT_EQ(listing, "['xl/media/image1.png', 'xl/media/image2.jpeg']\n[('2', '3'), ('4', '7'), ('1', '20')]\n");
+    EXPECT_EQ(listing,
+              "['xl/media/image1.png', 'xl/media/image2.jpeg', 'xl/media/image3.png']\n"
+              "[('2', '3'), ('4', '7'), ('1', '20')]\nTrue\n");
 }
 
 }  // namespace
