@@ -172,6 +172,9 @@ TEST_F(XlsWorkbookTest, UnicodeAndLongTextsSurviveTheSharedStringTable) {
     book.WriteText(0, 0, L"caf\x00E9", plain);                  // one byte per character
     book.WriteText(0, 1, L"\x65E5\x672C\x8A9E \x0416", plain);  // two bytes per character
     book.WriteText(0, 2, std::wstring(40000, L'x'), plain);     // cut to 32,767
+    // A character outside the basic plane is a surrogate pair: kept whole, or cut whole.
+    book.WriteText(0, 3, L"smile \U0001F600", plain);
+    book.WriteText(0, 4, std::wstring(32766, L'y') + L"\U0001F600", plain);
     // Texts that straddle the SST's CONTINUE records, compressed and wide.
     for (unsigned row = 1; row < 400; ++row) {
         book.WriteText(row, 0, std::wstring(97, static_cast<wchar_t>(L'a' + row % 26)) + std::to_wstring(row), plain);
@@ -182,6 +185,8 @@ TEST_F(XlsWorkbookTest, UnicodeAndLongTextsSurviveTheSharedStringTable) {
     EXPECT_EQ(facts.Cell(0, 0, 0), "text 'café'");
     EXPECT_EQ(facts.Cell(0, 0, 1), "text '日本語 Ж'");
     EXPECT_EQ(facts.Cell(0, 0, 2), "text '" + std::string(32767, 'x') + "'");
+    EXPECT_EQ(facts.Cell(0, 0, 3), "text 'smile \xF0\x9F\x98\x80'");
+    EXPECT_EQ(facts.Cell(0, 0, 4), "text '" + std::string(32766, 'y') + "'");
     for (unsigned row = 1; row < 400; ++row) {
         const std::string r = std::to_string(row);
         EXPECT_EQ(facts.Cell(0, row, 0), "text '" + std::string(97, static_cast<char>('a' + row % 26)) + r + "'");
