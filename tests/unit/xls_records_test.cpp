@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tarn::xls {
 namespace {
@@ -335,6 +336,154 @@ TEST(XlsRecords, CompoundFileLayout) {
     for (int i = 10; i < 128; ++i) expected.Le32(0xFFFFFFFF);
     directory(expected, false, 4096);
     EXPECT_TRUE(SameBytes(large.bytes(), expected.get()));
+}
+
+// One picture stored and placed: every container's length covers exactly its children.
+TEST(XlsRecords, DrawingGroupAndSheetDrawing) {
+    const drawing::Digest digest = drawing::Md4("abc");
+    const std::string uid(digest.begin(), digest.end());
+    const std::vector<drawing::DrawingIds> ids = drawing::AssignIds({1});
+    MemorySink group;
+    drawing::WriteDrawingGroup(group, {{Picture::Format::Png, digest, 3, 2}}, ids,
+                               [](std::size_t, ByteSink& out) { out.Write("abc"); });
+    EXPECT_TRUE(SameBytes(group.bytes(), Bytes()
+                                             .Le16(0x00EB)
+                                             .Le16(170)
+                                             .Le16(0x000F)
+                                             .Le16(0xF000)
+                                             .Le32(162)  // drawing group container
+                                             // next shape id 1026, 1 cluster + 1, 2 shapes, 1 drawing;
+                                             // cluster: drawing 1, 2 ids used
+                                             .Le16(0x0000)
+                                             .Le16(0xF006)
+                                             .Le32(24)
+                                             .Le32(1026)
+                                             .Le32(2)
+                                             .Le32(2)
+                                             .Le32(1)
+                                             .Le32(1)
+                                             .Le32(2)
+                                             .Le16(0x001F)
+                                             .Le16(0xF001)
+                                             .Le32(72)  // BLIP store: 1 entry
+                                             // entry: PNG (6) for Windows and Mac, digest, tag, BLIP
+                                             // record size, 2 uses, no delay stream, no name
+                                             .Le16(0x0062)
+                                             .Le16(0xF007)
+                                             .Le32(64)
+                                             .U8(6)
+                                             .U8(6)
+                                             .Raw(uid)
+                                             .Le16(0xFF)
+                                             .Le32(28)
+                                             .Le32(2)
+                                             .Le32(0)
+                                             .Le32(0)
+                                             .Le16(0x6E00)
+                                             .Le16(0xF01E)
+                                             .Le32(20)
+                                             .Raw(uid)
+                                             .U8(0xFF)
+                                             .Raw("abc")
+                                             .Le16(0x0033)
+                                             .Le16(0xF00B)
+                                             .Le32(18)
+                                             .Le16(0x00BF)
+                                             .Le32(0x00080008)
+                                             .Le16(0x0181)
+                                             .Le32(0x08000041)
+                                             .Le16(0x01C0)
+                                             .Le32(0x08000040)
+                                             .Le16(0x0040)
+                                             .Le16(0xF11E)
+                                             .Le32(16)
+                                             .Le32(0x0800000D)
+                                             .Le32(0x0800000C)
+                                             .Le32(0x08000017)
+                                             .Le32(0x100000F7)
+                                             .get()));
+
+    // 10, 5 pixels into cell C4 of 64 x 17 pixel cells, 40 x 30 pixels large.
+    const drawing::Anchor anchor = drawing::Place(
+        3, 2, 10, 5, 40, 30, [](unsigned) { return 64u; }, [](unsigned) { return 17u; });
+    std::string sheet;
+    drawing::WriteSheetDrawing(sheet, ids[0], {{anchor, 1}});
+    EXPECT_TRUE(SameBytes(sheet, Bytes()
+                                     .Le16(0x00EC)
+                                     .Le16(164)
+                                     .Le16(0x000F)
+                                     .Le16(0xF002)
+                                     .Le32(156)  // drawing container
+                                     .Le16(0x0010)
+                                     .Le16(0xF008)
+                                     .Le32(8)
+                                     .Le32(2)
+                                     .Le32(1025)  // drawing 1
+                                     .Le16(0x000F)
+                                     .Le16(0xF003)
+                                     .Le32(132)  // group shape container
+                                     .Le16(0x000F)
+                                     .Le16(0xF004)
+                                     .Le32(40)  // the group itself
+                                     .Le16(0x0001)
+                                     .Le16(0xF009)
+                                     .Le32(16)
+                                     .Zeros(16)
+                                     .Le16(0x0002)
+                                     .Le16(0xF00A)
+                                     .Le32(8)
+                                     .Le32(1024)
+                                     .Le32(0x05)
+                                     .Le16(0x000F)
+                                     .Le16(0xF004)
+                                     .Le32(76)  // the picture frame (75)
+                                     .Le16(0x04B2)
+                                     .Le16(0xF00A)
+                                     .Le32(8)
+                                     .Le32(1025)
+                                     .Le32(0x0A00)
+                                     .Le16(0x0033)
+                                     .Le16(0xF00B)
+                                     .Le32(18)
+                                     .Le16(0x4104)
+                                     .Le32(1)
+                                     .Le16(0x01BF)
+                                     .Le32(0x00100000)
+                                     .Le16(0x01FF)
+                                     .Le32(0x00080000)
+                                     // C4 + 160/1024, 75/256 to C6 + 800/1024, 15/256
+                                     .Le16(0x0000)
+                                     .Le16(0xF010)
+                                     .Le32(18)
+                                     .Le16(2)
+                                     .Le16(2)
+                                     .Le16(160)
+                                     .Le16(3)
+                                     .Le16(75)
+                                     .Le16(2)
+                                     .Le16(800)
+                                     .Le16(5)
+                                     .Le16(15)
+                                     .Le16(0x0000)
+                                     .Le16(0xF011)
+                                     .Le32(0)
+                                     // OBJ: picture 1, locked and printed; bitmap; keeps its aspect
+                                     .Le16(0x005D)
+                                     .Le16(38)
+                                     .Le16(0x15)
+                                     .Le16(18)
+                                     .Le16(8)
+                                     .Le16(1)
+                                     .Le16(0x6011)
+                                     .Zeros(12)
+                                     .Le16(0x07)
+                                     .Le16(2)
+                                     .Le16(0x0009)
+                                     .Le16(0x08)
+                                     .Le16(2)
+                                     .Le16(1)
+                                     .Le32(0)
+                                     .get()));
 }
 
 TEST(XlsRecords, Md4DigestsOfRfc1320) {
