@@ -29,51 +29,15 @@ TEST(XlsRecords, CellRecordsChooseRkOnlyWhenExact) {
     biff::WriteNumber(out, 1, 6, 15, 1099511627776.0);  // 2^40: 0x4270000000000000
     biff::WriteLabelSst(out, 0x1234, 255, 0x20, 0x010203);
     biff::WriteBlank(out, 65535, 0, 16);
-    EXPECT_TRUE(SameBytes(out, Bytes()
-                                   .Le16(0x027E)
-                                   .Le16(10)
-                                   .Le16(1)
-                                   .Le16(2)
-                                   .Le16(15)
-                                   .Le32(0xAA)
-                                   .Le16(0x027E)
-                                   .Le16(10)
-                                   .Le16(1)
-                                   .Le16(3)
-                                   .Le16(15)
-                                   .Le32(0xBFF80000)
-                                   .Le16(0x0203)
-                                   .Le16(14)
-                                   .Le16(1)
-                                   .Le16(4)
-                                   .Le16(15)
-                                   .Le32(0x9999999A)
-                                   .Le32(0x3FB99999)
-                                   .Le16(0x0203)
-                                   .Le16(14)
-                                   .Le16(1)
-                                   .Le16(5)
-                                   .Le16(15)
-                                   .Le32(0)
-                                   .Le32(0x41CDCD65)
-                                   .Le16(0x027E)
-                                   .Le16(10)
-                                   .Le16(1)
-                                   .Le16(6)
-                                   .Le16(15)
-                                   .Le32(0x42700000)
-                                   .Le16(0x00FD)
-                                   .Le16(10)
-                                   .Le16(0x1234)
-                                   .Le16(255)
-                                   .Le16(0x20)
-                                   .Le32(0x010203)
-                                   .Le16(0x0201)
-                                   .Le16(6)
-                                   .Le16(65535)
-                                   .Le16(0)
-                                   .Le16(16)
-                                   .get()));
+    Bytes expected;
+    expected.Le16(0x027E).Le16(10).Le16(1).Le16(2).Le16(15).Le32(0xAA);
+    expected.Le16(0x027E).Le16(10).Le16(1).Le16(3).Le16(15).Le32(0xBFF80000);
+    expected.Le16(0x0203).Le16(14).Le16(1).Le16(4).Le16(15).Le32(0x9999999A).Le32(0x3FB99999);
+    expected.Le16(0x0203).Le16(14).Le16(1).Le16(5).Le16(15).Le32(0).Le32(0x41CDCD65);
+    expected.Le16(0x027E).Le16(10).Le16(1).Le16(6).Le16(15).Le32(0x42700000);
+    expected.Le16(0x00FD).Le16(10).Le16(0x1234).Le16(255).Le16(0x20).Le32(0x010203);
+    expected.Le16(0x0201).Le16(6).Le16(65535).Le16(0).Le16(16);
+    EXPECT_TRUE(SameBytes(out, expected.get()));
 }
 
 TEST(XlsRecords, GlobalsRecords) {
@@ -85,59 +49,19 @@ TEST(XlsRecords, GlobalsRecords) {
     biff::WriteNormalStyle(out);
     biff::WriteBoundSheet(out, u"Data");
     biff::WriteEof(out);
-    EXPECT_TRUE(SameBytes(out, Bytes()
-                                   // BOF: BIFF8 globals, build 0x0DBB of 1996, lowest reader BIFF8
-                                   .Le16(0x0809)
-                                   .Le16(16)
-                                   .Le16(0x0600)
-                                   .Le16(0x0005)
-                                   .Le16(0x0DBB)
-                                   .Le16(0x07CC)
-                                   .Le32(0)
-                                   .Le32(6)
-                                   .Le16(0x0042)
-                                   .Le16(2)
-                                   .Le16(1200)
-                                   // FONT: 14 pt, bold and italic, colour 10, weight 700, single underline
-                                   .Le16(0x0031)
-                                   .Le16(21)
-                                   .Le16(280)
-                                   .Le16(0x0003)
-                                   .Le16(10)
-                                   .Le16(700)
-                                   .Le16(0)
-                                   .U8(1)
-                                   .U8(0)
-                                   .U8(0)
-                                   .U8(0)
-                                   .U8(5)
-                                   .U8(0)
-                                   .Raw("Arial")
-                                   // FORMAT: the euro sign makes the text 16-bit
-                                   .Le16(0x041E)
-                                   .Le16(13)
-                                   .Le16(164)
-                                   .Le16(4)
-                                   .U8(1)
-                                   .Raw(std::string("0\0.\0"
-                                                    "0\0\xAC\x20",
-                                                    8))
-                                   .Le16(0x0293)
-                                   .Le16(4)
-                                   .Le16(0x8000)
-                                   .U8(0)
-                                   .U8(0xFF)
-                                   .Le16(0x0085)
-                                   .Le16(12)
-                                   .Le32(0)
-                                   .U8(0)
-                                   .U8(0)
-                                   .U8(4)
-                                   .U8(0)
-                                   .Raw("Data")
-                                   .Le16(0x000A)
-                                   .Le16(0)
-                                   .get()));
+    Bytes expected;
+    // BOF: BIFF8 globals, build 0x0DBB of 1996, lowest reader BIFF8
+    expected.Le16(0x0809).Le16(16).Le16(0x0600).Le16(0x0005).Le16(0x0DBB).Le16(0x07CC).Le32(0).Le32(6);
+    expected.Le16(0x0042).Le16(2).Le16(1200);
+    // FONT: 14 pt, bold and italic, colour 10, weight 700, single underline
+    expected.Le16(0x0031).Le16(21).Le16(280).Le16(0x0003).Le16(10).Le16(700).Le16(0).U8(1).U8(0).U8(0).U8(0).U8(5);
+    expected.U8(0).Raw("Arial");
+    // FORMAT: the euro sign makes the text 16-bit
+    expected.Le16(0x041E).Le16(13).Le16(164).Le16(4).U8(1).Le16('0').Le16('.').Le16('0').Le16(0x20AC);
+    expected.Le16(0x0293).Le16(4).Le16(0x8000).U8(0).U8(0xFF);
+    expected.Le16(0x0085).Le16(12).Le32(0).U8(0).U8(0).U8(4).U8(0).Raw("Data");
+    expected.Le16(0x000A).Le16(0);
+    EXPECT_TRUE(SameBytes(out, expected.get()));
 }
 
 TEST(XlsRecords, CellFormatWithFillAlignmentAndQuotePrefix) {
@@ -152,36 +76,16 @@ TEST(XlsRecords, CellFormatWithFillAlignmentAndQuotePrefix) {
     xf.fillIndex = 12;
     biff::WriteXf(out, xf);
     biff::WriteXf(out, biff::Xf{.style = true});
-    EXPECT_TRUE(SameBytes(out, Bytes()
-                                   // locked, quote prefix, parent style 0; right, vertically centred;
-                                   // number, font, alignment, border, pattern and protection groups
-                                   // set; solid pattern in colour 12 on the window background (65)
-                                   .Le16(0x00E0)
-                                   .Le16(20)
-                                   .Le16(5)
-                                   .Le16(164)
-                                   .Le16(0x0009)
-                                   .U8(0x13)
-                                   .U8(0)
-                                   .U8(0)
-                                   .U8(0xFC)
-                                   .Le32(0)
-                                   .Le32(0x04000000)
-                                   .Le16(12 | (65 << 7))
-                                   // the Normal style: no parent (0xFFF), bottom aligned, no pattern
-                                   .Le16(0x00E0)
-                                   .Le16(20)
-                                   .Le16(0)
-                                   .Le16(0)
-                                   .Le16(0xFFF5)
-                                   .U8(0x20)
-                                   .U8(0)
-                                   .U8(0)
-                                   .U8(0)
-                                   .Le32(0)
-                                   .Le32(0)
-                                   .Le16(64 | (65 << 7))
-                                   .get()));
+    Bytes expected;
+    // locked, quote prefix, parent style 0; right, vertically centred; number, font,
+    // alignment, border, pattern and protection groups set; solid pattern in colour 12 on
+    // the window background (65)
+    expected.Le16(0x00E0).Le16(20).Le16(5).Le16(164).Le16(0x0009).U8(0x13).U8(0).U8(0).U8(0xFC).Le32(0);
+    expected.Le32(0x04000000).Le16(12 | (65 << 7));
+    // the Normal style: no parent (0xFFF), bottom aligned, no pattern
+    expected.Le16(0x00E0).Le16(20).Le16(0).Le16(0).Le16(0xFFF5).U8(0x20).U8(0).U8(0).U8(0).Le32(0).Le32(0);
+    expected.Le16(64 | (65 << 7));
+    EXPECT_TRUE(SameBytes(out, expected.get()));
 }
 
 TEST(XlsRecords, SheetRecords) {
@@ -193,70 +97,18 @@ TEST(XlsRecords, SheetRecords) {
     biff::WriteWindow2(out, true, true);
     biff::WritePane(out, 1, 2);
     biff::WritePane(out, 3, 0);
-    EXPECT_TRUE(SameBytes(out, Bytes()
-                                   .Le16(0x0200)
-                                   .Le16(14)
-                                   .Le32(2)
-                                   .Le32(70)
-                                   .Le16(1)
-                                   .Le16(9)
-                                   .Le16(0)
-                                   .Le16(0x007D)
-                                   .Le16(12)
-                                   .Le16(3)
-                                   .Le16(5)
-                                   .Le16(3200)
-                                   .Le16(15)
-                                   .Le16(2)
-                                   .Le16(0)
-                                   // custom height (bit 6) besides the bit that is always set
-                                   .Le16(0x0208)
-                                   .Le16(16)
-                                   .Le16(7)
-                                   .Le16(1)
-                                   .Le16(9)
-                                   .Le16(600)
-                                   .Le32(0)
-                                   .Le16(0x0140)
-                                   .Le16(15)
-                                   .Le16(0x0208)
-                                   .Le16(16)
-                                   .Le16(8)
-                                   .Le16(0)
-                                   .Le16(0)
-                                   .Le16(255)
-                                   .Le32(0)
-                                   .Le16(0x0100)
-                                   .Le16(15)
-                                   // frozen and not split, selected and shown
-                                   .Le16(0x023E)
-                                   .Le16(18)
-                                   .Le16(0x07BE)
-                                   .Le16(0)
-                                   .Le16(0)
-                                   .Le16(0x40)
-                                   .Le16(0)
-                                   .Le16(0)
-                                   .Le16(0)
-                                   .Le32(0)
-                                   // columns, rows, first row and column of the scrolling pane, active pane
-                                   .Le16(0x0041)
-                                   .Le16(10)
-                                   .Le16(2)
-                                   .Le16(1)
-                                   .Le16(1)
-                                   .Le16(2)
-                                   .U8(0)
-                                   .U8(0)
-                                   .Le16(0x0041)
-                                   .Le16(10)
-                                   .Le16(0)
-                                   .Le16(3)
-                                   .Le16(3)
-                                   .Le16(0)
-                                   .U8(2)
-                                   .U8(0)
-                                   .get()));
+    Bytes expected;
+    expected.Le16(0x0200).Le16(14).Le32(2).Le32(70).Le16(1).Le16(9).Le16(0);
+    expected.Le16(0x007D).Le16(12).Le16(3).Le16(5).Le16(3200).Le16(15).Le16(2).Le16(0);
+    // custom height (bit 6) besides the bit that is always set
+    expected.Le16(0x0208).Le16(16).Le16(7).Le16(1).Le16(9).Le16(600).Le32(0).Le16(0x0140).Le16(15);
+    expected.Le16(0x0208).Le16(16).Le16(8).Le16(0).Le16(0).Le16(255).Le32(0).Le16(0x0100).Le16(15);
+    // frozen and not split, selected and shown
+    expected.Le16(0x023E).Le16(18).Le16(0x07BE).Le16(0).Le16(0).Le16(0x40).Le16(0).Le16(0).Le16(0).Le32(0);
+    // columns, rows, first row and column of the scrolling pane, active pane
+    expected.Le16(0x0041).Le16(10).Le16(2).Le16(1).Le16(1).Le16(2).U8(0).U8(0);
+    expected.Le16(0x0041).Le16(10).Le16(0).Le16(3).Le16(3).Le16(0).U8(2).U8(0);
+    EXPECT_TRUE(SameBytes(out, expected.get()));
 }
 
 // SST: a text cut at a record's end goes on in a CONTINUE record after an option byte of
@@ -346,144 +198,46 @@ TEST(XlsRecords, DrawingGroupAndSheetDrawing) {
     MemorySink group;
     drawing::WriteDrawingGroup(group, {{Picture::Format::Png, digest, 3, 2}}, ids,
                                [](std::size_t, ByteSink& out) { out.Write("abc"); });
-    EXPECT_TRUE(SameBytes(group.bytes(), Bytes()
-                                             .Le16(0x00EB)
-                                             .Le16(170)
-                                             .Le16(0x000F)
-                                             .Le16(0xF000)
-                                             .Le32(162)  // drawing group container
-                                             // next shape id 1026, 1 cluster + 1, 2 shapes, 1 drawing;
-                                             // cluster: drawing 1, 2 ids used
-                                             .Le16(0x0000)
-                                             .Le16(0xF006)
-                                             .Le32(24)
-                                             .Le32(1026)
-                                             .Le32(2)
-                                             .Le32(2)
-                                             .Le32(1)
-                                             .Le32(1)
-                                             .Le32(2)
-                                             .Le16(0x001F)
-                                             .Le16(0xF001)
-                                             .Le32(72)  // BLIP store: 1 entry
-                                             // entry: PNG (6) for Windows and Mac, digest, tag, BLIP
-                                             // record size, 2 uses, no delay stream, no name
-                                             .Le16(0x0062)
-                                             .Le16(0xF007)
-                                             .Le32(64)
-                                             .U8(6)
-                                             .U8(6)
-                                             .Raw(uid)
-                                             .Le16(0xFF)
-                                             .Le32(28)
-                                             .Le32(2)
-                                             .Le32(0)
-                                             .Le32(0)
-                                             .Le16(0x6E00)
-                                             .Le16(0xF01E)
-                                             .Le32(20)
-                                             .Raw(uid)
-                                             .U8(0xFF)
-                                             .Raw("abc")
-                                             .Le16(0x0033)
-                                             .Le16(0xF00B)
-                                             .Le32(18)
-                                             .Le16(0x00BF)
-                                             .Le32(0x00080008)
-                                             .Le16(0x0181)
-                                             .Le32(0x08000041)
-                                             .Le16(0x01C0)
-                                             .Le32(0x08000040)
-                                             .Le16(0x0040)
-                                             .Le16(0xF11E)
-                                             .Le32(16)
-                                             .Le32(0x0800000D)
-                                             .Le32(0x0800000C)
-                                             .Le32(0x08000017)
-                                             .Le32(0x100000F7)
-                                             .get()));
+    Bytes expected;
+    expected.Le16(0x00EB).Le16(170);
+    expected.Le16(0x000F).Le16(0xF000).Le32(162);  // the drawing group container
+    // next shape id 1026, 1 cluster + 1, 2 shapes, 1 drawing; the cluster: drawing 1, 2 ids used
+    expected.Le16(0x0000).Le16(0xF006).Le32(24).Le32(1026).Le32(2).Le32(2).Le32(1).Le32(1).Le32(2);
+    expected.Le16(0x001F).Le16(0xF001).Le32(72);  // the BLIP store: 1 entry
+    // the entry: PNG (6) for Windows and Mac, digest, tag, BLIP record size, 2 uses, no
+    // delay stream, no name; then the BLIP record
+    expected.Le16(0x0062).Le16(0xF007).Le32(64).U8(6).U8(6).Raw(uid).Le16(0xFF).Le32(28).Le32(2).Le32(0).Le32(0);
+    expected.Le16(0x6E00).Le16(0xF01E).Le32(20).Raw(uid).U8(0xFF).Raw("abc");
+    expected.Le16(0x0033).Le16(0xF00B).Le32(18);  // default properties
+    expected.Le16(0x00BF).Le32(0x00080008).Le16(0x0181).Le32(0x08000041).Le16(0x01C0).Le32(0x08000040);
+    expected.Le16(0x0040).Le16(0xF11E).Le32(16).Le32(0x0800000D).Le32(0x0800000C).Le32(0x08000017).Le32(0x100000F7);
+    EXPECT_TRUE(SameBytes(group.bytes(), expected.get()));
 
     // 10, 5 pixels into cell C4 of 64 x 17 pixel cells, 40 x 30 pixels large.
     const drawing::Anchor anchor = drawing::Place(
         3, 2, 10, 5, 40, 30, [](unsigned) { return 64u; }, [](unsigned) { return 17u; });
     std::string sheet;
     drawing::WriteSheetDrawing(sheet, ids[0], {{anchor, 1}});
-    EXPECT_TRUE(SameBytes(sheet, Bytes()
-                                     .Le16(0x00EC)
-                                     .Le16(164)
-                                     .Le16(0x000F)
-                                     .Le16(0xF002)
-                                     .Le32(156)  // drawing container
-                                     .Le16(0x0010)
-                                     .Le16(0xF008)
-                                     .Le32(8)
-                                     .Le32(2)
-                                     .Le32(1025)  // drawing 1
-                                     .Le16(0x000F)
-                                     .Le16(0xF003)
-                                     .Le32(132)  // group shape container
-                                     .Le16(0x000F)
-                                     .Le16(0xF004)
-                                     .Le32(40)  // the group itself
-                                     .Le16(0x0001)
-                                     .Le16(0xF009)
-                                     .Le32(16)
-                                     .Zeros(16)
-                                     .Le16(0x0002)
-                                     .Le16(0xF00A)
-                                     .Le32(8)
-                                     .Le32(1024)
-                                     .Le32(0x05)
-                                     .Le16(0x000F)
-                                     .Le16(0xF004)
-                                     .Le32(76)  // the picture frame (75)
-                                     .Le16(0x04B2)
-                                     .Le16(0xF00A)
-                                     .Le32(8)
-                                     .Le32(1025)
-                                     .Le32(0x0A00)
-                                     .Le16(0x0033)
-                                     .Le16(0xF00B)
-                                     .Le32(18)
-                                     .Le16(0x4104)
-                                     .Le32(1)
-                                     .Le16(0x01BF)
-                                     .Le32(0x00100000)
-                                     .Le16(0x01FF)
-                                     .Le32(0x00080000)
-                                     // C4 + 160/1024, 75/256 to C6 + 800/1024, 15/256
-                                     .Le16(0x0000)
-                                     .Le16(0xF010)
-                                     .Le32(18)
-                                     .Le16(2)
-                                     .Le16(2)
-                                     .Le16(160)
-                                     .Le16(3)
-                                     .Le16(75)
-                                     .Le16(2)
-                                     .Le16(800)
-                                     .Le16(5)
-                                     .Le16(15)
-                                     .Le16(0x0000)
-                                     .Le16(0xF011)
-                                     .Le32(0)
-                                     // OBJ: picture 1, locked and printed; bitmap; keeps its aspect
-                                     .Le16(0x005D)
-                                     .Le16(38)
-                                     .Le16(0x15)
-                                     .Le16(18)
-                                     .Le16(8)
-                                     .Le16(1)
-                                     .Le16(0x6011)
-                                     .Zeros(12)
-                                     .Le16(0x07)
-                                     .Le16(2)
-                                     .Le16(0x0009)
-                                     .Le16(0x08)
-                                     .Le16(2)
-                                     .Le16(1)
-                                     .Le32(0)
-                                     .get()));
+    expected = Bytes();
+    expected.Le16(0x00EC).Le16(164);
+    expected.Le16(0x000F).Le16(0xF002).Le32(156);                   // the drawing container
+    expected.Le16(0x0010).Le16(0xF008).Le32(8).Le32(2).Le32(1025);  // drawing 1: 2 shapes, the last 1025
+    expected.Le16(0x000F).Le16(0xF003).Le32(132);                   // the group shape container
+    expected.Le16(0x000F).Le16(0xF004).Le32(40);                    // the group itself
+    expected.Le16(0x0001).Le16(0xF009).Le32(16).Zeros(16);
+    expected.Le16(0x0002).Le16(0xF00A).Le32(8).Le32(1024).Le32(0x05);
+    expected.Le16(0x000F).Le16(0xF004).Le32(76);  // the picture frame (shape type 75)
+    expected.Le16(0x04B2).Le16(0xF00A).Le32(8).Le32(1025).Le32(0x0A00);
+    expected.Le16(0x0033).Le16(0xF00B).Le32(18);
+    expected.Le16(0x4104).Le32(1).Le16(0x01BF).Le32(0x00100000).Le16(0x01FF).Le32(0x00080000);
+    // C4 + 160/1024, 75/256 to C6 + 800/1024, 15/256
+    expected.Le16(0x0000).Le16(0xF010).Le32(18).Le16(2);
+    expected.Le16(2).Le16(160).Le16(3).Le16(75).Le16(2).Le16(800).Le16(5).Le16(15);
+    expected.Le16(0x0000).Le16(0xF011).Le32(0);
+    // OBJ: picture 1, locked and printed; a bitmap; keeps its aspect ratio
+    expected.Le16(0x005D).Le16(38).Le16(0x15).Le16(18).Le16(8).Le16(1).Le16(0x6011).Zeros(12);
+    expected.Le16(0x07).Le16(2).Le16(0x0009).Le16(0x08).Le16(2).Le16(1).Le32(0);
+    EXPECT_TRUE(SameBytes(sheet, expected.get()));
 }
 
 TEST(XlsRecords, Md4DigestsOfRfc1320) {
