@@ -213,6 +213,14 @@ TEST(XlsRecords, DrawingGroupAndSheetDrawing) {
     expected.Le16(0x0040).Le16(0xF11E).Le32(16).Le32(0x0800000D).Le32(0x0800000C).Le32(0x08000017).Le32(0x100000F7);
     EXPECT_TRUE(SameBytes(group.bytes(), expected.get()));
 
+    // A picture of 9000 bytes: 9167 bytes of drawing group, cut after 8224 into a CONTINUE.
+    MemorySink large;
+    drawing::WriteDrawingGroup(large, {{Picture::Format::Png, digest, 9000, 1}}, ids,
+                               [](std::size_t, ByteSink& out) { out.Write(std::string(9000, 'p')); });
+    ASSERT_EQ(large.bytes().size(), 4 + 8224 + 4 + 943u);
+    EXPECT_TRUE(SameBytes(large.bytes().substr(0, 4), Bytes().Le16(0x00EB).Le16(8224).get()));
+    EXPECT_TRUE(SameBytes(large.bytes().substr(4 + 8224, 4), Bytes().Le16(0x003C).Le16(943).get()));
+
     // 10, 5 pixels into cell C4 of 64 x 17 pixel cells, 40 x 30 pixels large.
     const drawing::Anchor anchor = drawing::Place(
         3, 2, 10, 5, 40, 30, [](unsigned) { return 64u; }, [](unsigned) { return 17u; });
