@@ -188,6 +188,30 @@ std::size_t WriteBoundSheet(std::string& out, std::u16string_view name) {
     return at;
 }
 
+void WriteIndex(std::string& out, std::uint32_t firstRow, std::uint32_t endRow, std::uint32_t defColWidthAt,
+                const std::vector<std::uint32_t>& dbCellsAt) {
+    std::string body;
+    Le32(body, 0);
+    Le32(body, firstRow);
+    Le32(body, endRow);
+    Le32(body, defColWidthAt);
+    for (const std::uint32_t at : dbCellsAt) Le32(body, at);
+    Record(out, kIndex, body);
+}
+
+void WriteDefColWidth(std::string& out, std::uint16_t characters) {
+    std::string body;
+    Le16(body, characters);
+    Record(out, kDefColWidth, body);
+}
+
+void WriteDbCell(std::string& out, std::uint32_t backToFirstRow, const std::vector<std::uint16_t>& cellOffsets) {
+    std::string body;
+    Le32(body, backToFirstRow);
+    for (const std::uint16_t offset : cellOffsets) Le16(body, offset);
+    Record(out, kDbCell, body);
+}
+
 void WriteDimensions(std::string& out, std::uint32_t firstRow, std::uint32_t endRow, std::uint16_t firstColumn,
                      std::uint16_t endColumn) {
     std::string body;

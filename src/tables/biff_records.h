@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn::xls::biff {
 
@@ -19,7 +20,9 @@ enum RecordType : std::uint16_t {
     kFont = 0x0031,
     kContinue = 0x003C,
     kPane = 0x0041,
+    kDefColWidth = 0x0055,
     kColInfo = 0x007D,
+    kDbCell = 0x00D7,
     kBoundSheet = 0x0085,
     kPalette = 0x0092,
     kXf = 0x00E0,
@@ -33,6 +36,7 @@ enum RecordType : std::uint16_t {
     kBoolErr = 0x0205,
     kNumber = 0x0203,
     kRow = 0x0208,
+    kIndex = 0x020B,
     kWindow2 = 0x023E,
     kRk = 0x027E,
     kStyle = 0x0293,
@@ -92,6 +96,15 @@ void WritePalette(std::string& out, const std::array<std::uint32_t, 56>& colours
 // Returns the offset in `out` of the sheet's stream position, to be filled in later.
 std::size_t WriteBoundSheet(std::string& out, std::u16string_view name);
 
+// The positions (in the workbook stream) of the sheet's DEFCOLWIDTH record and of the
+// DBCELL record of each block of rows.
+void WriteIndex(std::string& out, std::uint32_t firstRow, std::uint32_t endRow, std::uint32_t defColWidthAt,
+                const std::vector<std::uint32_t>& dbCellsAt);
+void WriteDefColWidth(std::string& out, std::uint16_t characters);
+// The end of a block of rows: the distance back to its first ROW record, and for each ROW
+// record the distance to the row's first cell (the first from the end of the first ROW
+// record, each other from the previous row's first cell).
+void WriteDbCell(std::string& out, std::uint32_t backToFirstRow, const std::vector<std::uint16_t>& cellOffsets);
 void WriteDimensions(std::string& out, std::uint32_t firstRow, std::uint32_t endRow, std::uint16_t firstColumn,
                      std::uint16_t endColumn);
 void WriteColInfo(std::string& out, std::uint16_t first, std::uint16_t last, std::uint16_t width256ths);

@@ -1,9 +1,9 @@
-// Layout: the header, the stream's sectors, the FAT sectors, the DIFAT sectors that list
-// FAT sectors past the header's 109, and one directory sector. Every count follows from
-// the stream's size, so the header goes first and nothing is revisited.
+// Layout: the header, the stream's sectors (for a short stream: the mini stream holding it,
+// then the mini FAT), the FAT sectors, the DIFAT sectors that list FAT sectors past the
+// header's 109, and one directory sector. Every count follows from the stream's size, so
+// the header goes first and nothing is revisited.
 #include "tables/compound_file.h"
 
-#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -28,21 +28,29 @@ void Le32(std::string& b, std::uint32_t v) {
 }
 
 struct Layout {
-    std::uint32_t streamSectors = 0;
+    std::uint32_t streamSectors = 0;  // the stream's, or the mini stream's
+    std::uint32_t miniSectors = 0;    // a short stream's 64-byte sectors
+    std::uint32_t miniFatSectors = 0;
     std::uint32_t fatSectors = 0;
     std::uint32_t difatSectors = 0;
-    std::uint32_t firstFat() const { return streamSectors; }
-    std::uint32_t firstDifat() const { return streamSectors + fatSectors; }
-    std::uint32_t directory() const { return streamSectors + fatSectors + difatSectors; }
+    std::uint32_t firstMiniFat() const { return streamSectors; }
+    std::uint32_t firstFat() const { return streamSectors + miniFatSectors; }
+    std::uint32_t firstDifat() const { return firstFat() + fatSectors; }
+    std::uint32_t directory() const { return firstDifat() + difatSectors; }
     std::uint32_t total() const { return directory() + 1; }
 };
 
 Layout Plan(std::uint64_t size) {
-    const std::uint64_t sectors = (size + kSectorSize - 1) / kSectorSize;
     // Version 3 sector numbers are 32 bits and stream sizes below 2 GB.
     if (size >= 0x80000000ull) throw std::length_error("compound file stream of 2 GB or more");
     Layout layout;
-    layout.streamSectors = static_cast<std::uint32_t>(sectors);
+    if (size < kMiniStreamCutoff) {
+        layout.miniSectors = static_cast<std::uint32_t>((size + kMiniSectorSize - 1) / kMiniSectorSize);
+        layout.streamSectors = (layout.miniSectors * kMiniSectorSize + kSectorSize - 1) / kSectorSize;
+        layout.miniFatSectors = 1;  // 64 entries at most, in a sector of 128
+    } else {
+        layout.streamSectors = static_cast<std::uint32_t>((size + kSectorSize - 1) / kSectorSize);
+    }
     for (;;) {
         const std::uint32_t fat = (layout.total() + kEntriesPerSector - 1) / kEntriesPerSector;
         const std::uint32_t difat = fat > kHeaderDifatEntries
@@ -68,8 +76,8 @@ std::string Header(const Layout& layout) {
     Le32(b, layout.directory());
     Le32(b, 0);  // transaction signature
     Le32(b, static_cast<std::uint32_t>(kMiniStreamCutoff));
-    Le32(b, kEndOfChain);  // no mini FAT
-    Le32(b, 0);
+    Le32(b, layout.miniFatSectors ? layout.firstMiniFat() : kEndOfChain);
+    Le32(b, layout.miniFatSectors);
     Le32(b, layout.difatSectors ? layout.firstDifat() : kEndOfChain);
     Le32(b, layout.difatSectors);
     for (std::uint32_t i = 0; i < kHeaderDifatEntries; ++i) {
@@ -81,6 +89,7 @@ std::string Header(const Layout& layout) {
 // The FAT entry of sector `s`.
 std::uint32_t FatEntry(const Layout& layout, std::uint32_t s) {
     if (s < layout.streamSectors) return s + 1 == layout.streamSectors ? kEndOfChain : s + 1;
+    if (s < layout.firstFat()) return kEndOfChain;  // the mini FAT's one sector
     if (s < layout.firstDifat()) return kFatSector;
     if (s < layout.directory()) return kDifatSector;
     if (s == layout.directory()) return kEndOfChain;
@@ -122,8 +131,7 @@ private:
 void WriteCompoundFile(ByteSink& out, std::u16string_view name, std::uint64_t size,
                        const std::function<void(ByteSink&)>& content) {
     if (name.size() > 31) throw std::invalid_argument("compound file names hold at most 31 characters");
-    const std::uint64_t stored = std::max(size, kMiniStreamCutoff);
-    const Layout layout = Plan(stored);
+    const Layout layout = Plan(size);
     out.Write(Header(layout));
 
     CountingSink counted(out);
@@ -138,6 +146,12 @@ void WriteCompoundFile(ByteSink& out, std::u16string_view name, std::uint64_t si
         out.Write(block);
         block.clear();
     };
+    if (layout.miniFatSectors) {
+        for (std::uint32_t m = 0; m < kEntriesPerSector; ++m) {
+            Le32(block, m + 1 < layout.miniSectors ? m + 1 : m + 1 == layout.miniSectors ? kEndOfChain : kFreeSector);
+        }
+        flush();
+    }
     for (std::uint32_t s = 0; s < layout.fatSectors * kEntriesPerSector; ++s) {
         Le32(block, FatEntry(layout, s));
         if (block.size() == kSectorSize) flush();
@@ -150,8 +164,10 @@ void WriteCompoundFile(ByteSink& out, std::u16string_view name, std::uint64_t si
         Le32(block, d + 1 < layout.difatSectors ? layout.firstDifat() + d + 1 : kEndOfChain);
         flush();
     }
-    DirectoryEntry(block, u"Root Entry", 5, 1, kEndOfChain, 0);
-    DirectoryEntry(block, name, 2, kNoStream, 0, stored);
+    // The root storage's own stream is the mini stream.
+    const bool mini = layout.miniFatSectors != 0;
+    DirectoryEntry(block, u"Root Entry", 5, 1, mini ? 0 : kEndOfChain, mini ? layout.miniSectors * kMiniSectorSize : 0);
+    DirectoryEntry(block, name, 2, kNoStream, 0, size);
     DirectoryEntry(block, u"", 0, kNoStream, 0, 0);
     DirectoryEntry(block, u"", 0, kNoStream, 0, 0);
     flush();

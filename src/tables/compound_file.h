@@ -12,12 +12,13 @@
 namespace tarn::cfb {
 
 constexpr std::uint32_t kSectorSize = 512;
-// Streams shorter than this would belong in the mini stream; ours are padded to it instead.
+constexpr std::uint32_t kMiniSectorSize = 64;
+// Streams shorter than this live in the mini stream, in 64-byte sectors.
 constexpr std::uint64_t kMiniStreamCutoff = 4096;
 
 // Writes a version 3 compound file (512-byte sectors) whose root storage holds the stream
 // `name` of `size` bytes, produced by `content`, which must write exactly `size` bytes to
-// the sink it gets. A stream shorter than kMiniStreamCutoff is padded with zeros to it.
+// the sink it gets.
 void WriteCompoundFile(ByteSink& out, std::u16string_view name, std::uint64_t size,
                        const std::function<void(ByteSink&)>& content);
 

@@ -29,12 +29,12 @@ ScratchStream::~ScratchStream() {
 
 void ScratchStream::Open() {
     file_.open(path_, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!file_) throw std::runtime_error("cannot create the scratch file " + path_.string());
+    if (!file_) throw std::runtime_error("cannot create the scratch file");
 }
 
 void ScratchStream::Append(std::string_view bytes) {
     file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!file_) throw std::runtime_error("cannot write the scratch file " + path_.string());
+    if (!file_) throw std::runtime_error("cannot write the scratch file");
     size_ += bytes.size();
 }
 
@@ -42,7 +42,7 @@ void ScratchStream::Patch(std::uint64_t offset, std::string_view bytes) {
     file_.seekp(static_cast<std::streamoff>(offset));
     file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     file_.seekp(0, std::ios::end);
-    if (!file_) throw std::runtime_error("cannot write the scratch file " + path_.string());
+    if (!file_) throw std::runtime_error("cannot write the scratch file");
 }
 
 void ScratchStream::CopyTo(ByteSink& out, std::uint64_t begin, std::uint64_t end) {
@@ -52,7 +52,7 @@ void ScratchStream::CopyTo(ByteSink& out, std::uint64_t begin, std::uint64_t end
     while (begin < end) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - begin));
         file_.read(buffer.data(), static_cast<std::streamsize>(n));
-        if (!file_) throw std::runtime_error("cannot read the scratch file " + path_.string());
+        if (!file_) throw std::runtime_error("cannot read the scratch file");
         out.Write(std::string_view(buffer.data(), n));
         begin += n;
     }

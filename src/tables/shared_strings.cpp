@@ -7,6 +7,7 @@
 #include "tables/biff_records.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tarn::xls {
 namespace {
@@ -51,6 +52,7 @@ std::uint32_t SharedStrings::Add(std::u16string_view text) {
     std::uint32_t* slot = Slot(e.bytes, e.wide, hash);
     if (*slot != 0) return *slot - 1;
     const std::uint32_t index = unique();
+    if (pool_.size() + e.bytes.size() > 0xFFFFFFFFu) throw std::length_error("too much text for a workbook");
     pool_ += e.bytes;
     starts_.push_back(static_cast<std::uint32_t>(pool_.size()));
     wide_.push_back(e.wide);

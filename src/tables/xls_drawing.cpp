@@ -59,10 +59,26 @@ private:
     std::string buffer_;
 };
 
+// The drawing group's defaults for new shapes, and the colours its menus offer first: what
+// Office writes after the BLIP store.
+std::string DrawingGroupTail() {
+    std::string tail;
+    Header(tail, 3, 3, 0xF00B, 18);  // default properties
+    Le16(tail, 0x00BF);              // text: fit the shape to its text
+    Le32(tail, 0x00080008);
+    Le16(tail, 0x0181);  // fill colour: scheme colour 0x41
+    Le32(tail, 0x08000041);
+    Le16(tail, 0x01C0);  // line colour: scheme colour 0x40
+    Le32(tail, 0x08000040);
+    Header(tail, 0, 4, 0xF11E, 16);  // split menu colours
+    for (const std::uint32_t colour : {0x0800000Du, 0x0800000Cu, 0x08000017u, 0x100000F7u}) Le32(tail, colour);
+    return tail;
+}
+
 std::uint64_t DrawingGroupBody(const std::vector<Blip>& blips, std::uint32_t clusters) {
     std::uint64_t store = 0;
     for (const Blip& b : blips) store += 8 + 36 + BlipRecordSize(b);
-    return 8 + 16 + 8 * clusters + 8 + store;
+    return 8 + 16 + 8 * clusters + 8 + store + DrawingGroupTail().size();
 }
 
 std::uint32_t TotalClusters(const std::vector<DrawingIds>& drawings) {
@@ -215,6 +231,7 @@ void WriteDrawingGroup(ByteSink& out, const std::vector<Blip>& blips, const std:
         records.Write(entry);
         writeBlip(i, records);
     }
+    records.Write(DrawingGroupTail());
     records.Close();
 }
 

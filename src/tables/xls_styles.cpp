@@ -40,8 +40,9 @@ struct FontKey {
 };
 
 FontKey FontOf(const CellStyle& s) {
-    const double twips = std::clamp(std::round(s.fontSize * 20), 20.0, 8180.0);
-    return {ToUtf16(s.fontName), static_cast<unsigned>(twips), s.bold, s.italic, s.underline, s.fontColour & 0xFFFFFF};
+    const double points = std::isfinite(s.fontSize) ? s.fontSize : 10;
+    return {ToUtf16(s.fontName),    ScaledUnits(points, 20, 20, 8180), s.bold, s.italic, s.underline,
+            s.fontColour & 0xFFFFFF};
 }
 
 }  // namespace
@@ -112,6 +113,12 @@ std::u16string ToUtf16(std::wstring_view text) {
     return out;
 }
 
+std::uint16_t ScaledUnits(double value, double scale, std::uint16_t low, std::uint16_t high) {
+    const double units = std::round(value * scale);
+    if (!(units >= low)) return low;  // NaN too
+    return units > high ? high : static_cast<std::uint16_t>(units);
+}
+
 std::wstring FromUtf16(std::u16string_view text) {
     std::wstring out;
     out.reserve(text.size());
@@ -131,7 +138,7 @@ std::wstring FromUtf16(std::u16string_view text) {
 std::size_t StyleTable::Hash::operator()(const CellStyle& s) const noexcept {
     std::size_t h = std::hash<std::wstring>()(s.fontName) ^ (std::hash<std::wstring>()(s.numberFormat) << 1);
     const auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 0x100000001B3ull; };
-    mix(static_cast<std::uint64_t>(s.fontSize * 64));
+    mix(std::hash<double>()(s.fontSize));
     mix(s.fontColour);
     mix(s.fill);
     mix((s.bold ? 1u : 0u) | (s.italic ? 2u : 0u) | (s.underline ? 4u : 0u) | (s.filled ? 8u : 0u) |

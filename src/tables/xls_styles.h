@@ -30,6 +30,10 @@ private:
 // The default colour table of a workbook without a PALETTE record.
 const std::array<Colour, 56>& DefaultPalette();
 
+// `value` x `scale` rounded to whole units within [low, high]; a value that is not a
+// number gives `low`.
+std::uint16_t ScaledUnits(double value, double scale, std::uint16_t low, std::uint16_t high);
+
 // Texts as the workbook stores them (UTF-16) and back, whatever the width of wchar_t.
 std::u16string ToUtf16(std::wstring_view text);
 std::wstring FromUtf16(std::u16string_view text);

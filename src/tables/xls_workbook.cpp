@@ -69,16 +69,13 @@ struct Sheet {
     unsigned frozenColumns = 0;
     std::uint32_t firstRow = kMaxRows, endRow = 0;
     std::uint16_t firstColumn = kMaxColumns, endColumn = 0;
-    // The cell table: parts of the scratch stream (pictures come between them).
+    // The cell table: parts of the scratch stream (pictures come between them), and where
+    // in it each block's DBCELL record is.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> cells;
+    std::uint64_t cellBytes = 0;
+    std::vector<std::uint64_t> dbCells;
     std::vector<Placement> placements;
     std::vector<drawing::Shape> shapes;  // the placements anchored, once the sheet is complete
-
-    std::uint64_t CellBytes() const {
-        std::uint64_t n = 0;
-        for (const auto& [begin, end] : cells) n += end - begin;
-        return n;
-    }
 };
 
 // Pixels at 96 dots per inch, for a default font whose digits are 7 pixels wide.
@@ -143,6 +140,7 @@ struct Workbook::State {
         }
         std::string out;
         const unsigned blockEnd = blockStart + kBlockRows;
+        std::vector<unsigned> rows;  // those with a ROW record
         auto cell = cells.begin();
         for (unsigned row = blockStart; row < blockEnd; ++row) {
             const auto height = heights.find(row);
@@ -154,17 +152,35 @@ struct Workbook::State {
                 const std::uint16_t end = cell != rowEnd ? static_cast<std::uint16_t>((rowEnd - 1)->column + 1) : 0;
                 biff::WriteRow(out, static_cast<std::uint16_t>(row), first, end,
                                height != heights.end() ? height->second : 0);
+                rows.push_back(row);
             }
             cell = rowEnd;
         }
-        for (const Cell& c : cells) {
-            switch (c.kind) {
-                case Cell::Kind::Number: biff::WriteNumber(out, c.row, c.column, c.xf, c.number); break;
-                case Cell::Kind::Text: biff::WriteLabelSst(out, c.row, c.column, c.xf, c.text); break;
-                case Cell::Kind::Blank: biff::WriteBlank(out, c.row, c.column, c.xf); break;
+        if (!rows.empty()) {
+            // Each row's first cell, or for a row without cells where they would be.
+            constexpr std::size_t kRowRecordSize = 20;
+            std::vector<std::uint16_t> offsets;
+            std::size_t previous = kRowRecordSize;  // the end of the first ROW record
+            auto next = rows.begin();
+            const auto reach = [&](unsigned row) {
+                for (; next != rows.end() && *next <= row; ++next) {
+                    offsets.push_back(static_cast<std::uint16_t>(out.size() - previous));
+                    previous = out.size();
+                }
+            };
+            for (const Cell& c : cells) {
+                reach(c.row);
+                switch (c.kind) {
+                    case Cell::Kind::Number: biff::WriteNumber(out, c.row, c.column, c.xf, c.number); break;
+                    case Cell::Kind::Text: biff::WriteLabelSst(out, c.row, c.column, c.xf, c.text); break;
+                    case Cell::Kind::Blank: biff::WriteBlank(out, c.row, c.column, c.xf); break;
+                }
             }
+            reach(kMaxRows);
+            sheets.back().dbCells.push_back(sheets.back().cellBytes + out.size());
+            biff::WriteDbCell(out, static_cast<std::uint32_t>(out.size()), offsets);
+            AppendCells(out);
         }
-        AppendCells(out);
         block.clear();
         heights.erase(heights.begin(), heights.lower_bound(blockEnd));
         blockStart = blockEnd;
@@ -176,6 +192,7 @@ struct Workbook::State {
             cells.emplace_back(scratch->size(), scratch->size());
         scratch->Append(bytes);
         cells.back().second = scratch->size();
+        sheets.back().cellBytes += bytes.size();
     }
 
     void FinishSheet() {
@@ -221,9 +238,15 @@ struct Workbook::State {
         return candidate;
     }
 
-    std::string SheetHead(const Sheet& sheet) const {
+    // BOF, INDEX (pointing at the DBCELL records in the cell table that follows), column
+    // widths and DIMENSIONS; `at` is the sheet's position in the workbook stream.
+    std::string SheetHead(const Sheet& sheet, std::uint64_t at) const {
         std::string out;
         biff::WriteBof(out, biff::Substream::Worksheet);
+        const std::size_t indexSize = 4 + 16 + 4 * sheet.dbCells.size();
+        const std::uint64_t defColWidthAt = at + out.size() + indexSize;
+        std::string widths;
+        biff::WriteDefColWidth(widths, 8);
         for (auto w = sheet.widths.begin(); w != sheet.widths.end();) {
             // One record for a run of adjacent columns of one width.
             auto last = w;
@@ -231,15 +254,20 @@ struct Workbook::State {
                  next != sheet.widths.end() && next->first == last->first + 1 && next->second == w->second; ++next) {
                 last = next;
             }
-            biff::WriteColInfo(out, w->first, last->first, w->second);
+            biff::WriteColInfo(widths, w->first, last->first, w->second);
             w = std::next(last);
         }
         if (sheet.endRow == 0) {
-            biff::WriteDimensions(out, 0, 0, 0, 0);
+            biff::WriteDimensions(widths, 0, 0, 0, 0);
         } else {
-            biff::WriteDimensions(out, sheet.firstRow, sheet.endRow, sheet.firstColumn, sheet.endColumn);
+            biff::WriteDimensions(widths, sheet.firstRow, sheet.endRow, sheet.firstColumn, sheet.endColumn);
         }
-        return out;
+        const std::uint64_t cellsAt = defColWidthAt + widths.size();
+        std::vector<std::uint32_t> dbCellsAt;
+        for (const std::uint64_t d : sheet.dbCells) dbCellsAt.push_back(static_cast<std::uint32_t>(cellsAt + d));
+        biff::WriteIndex(out, sheet.endRow ? sheet.firstRow : 0, sheet.endRow,
+                         static_cast<std::uint32_t>(defColWidthAt), dbCellsAt);
+        return out + widths;
     }
 
     std::string SheetTail(const Sheet& sheet, bool first, const drawing::DrawingIds* ids) const {
@@ -276,14 +304,15 @@ std::wstring Workbook::AddSheet(std::wstring_view name) {
 void Workbook::SetColumnWidth(unsigned column, double characters) {
     Sheet& sheet = state_->Current();
     if (column >= kMaxColumns) throw std::out_of_range("column outside a sheet");
-    sheet.widths[static_cast<std::uint16_t>(column)] =
-        static_cast<std::uint16_t>(std::clamp(std::round(characters * 256), 0.0, 65535.0));
+    if (!std::isfinite(characters)) return;
+    sheet.widths[static_cast<std::uint16_t>(column)] = ScaledUnits(characters, 256, 0, 65535);
 }
 
 void Workbook::SetRowHeight(unsigned row, double points) {
     state_->Current();
     if (row >= kMaxRows) throw std::out_of_range("row outside a sheet");
-    const auto twips = static_cast<std::uint16_t>(std::clamp(std::round(points * 20), 2.0, 8190.0));
+    if (!std::isfinite(points)) return;
+    const std::uint16_t twips = ScaledUnits(points, 20, 2, 8190);
     if (state_->rowTwips.empty()) state_->rowTwips.assign(kMaxRows, kDefaultRowHeight);
     state_->rowTwips[row] = twips;
     if (row >= state_->blockStart) {
@@ -376,13 +405,13 @@ void Workbook::Save(ByteSink& out) {
     auto ids = drawings.begin();
     for (std::size_t i = 0; i < s.sheets.size(); ++i) {
         const Sheet& sheet = s.sheets[i];
-        heads.push_back(s.SheetHead(sheet));
+        heads.push_back(s.SheetHead(sheet, offset));
         tails.push_back(s.SheetTail(sheet, i == 0, sheet.shapes.empty() ? nullptr : &*ids++));
         if (offset > 0xFFFFFFFFu) throw std::length_error("workbook stream too large");
         std::string position;
         biff::Le32(position, static_cast<std::uint32_t>(offset));
         globals.replace(positionFields[i], 4, position);
-        offset += heads.back().size() + sheet.CellBytes() + tails.back().size();
+        offset += heads.back().size() + sheet.cellBytes + tails.back().size();
     }
 
     cfb::WriteCompoundFile(out, u"Workbook", offset, [&](ByteSink& stream) {

@@ -3,6 +3,7 @@
 
     xls_dump.py [--brief] FILE...
     xls_dump.py --stream FILE RAW
+    xls_dump.py --index FILE
 
 Per file: `file NAME`, then per sheet `sheet INDEX NAME ROWS COLS`, `frozen ROWS COLS`
 (when frozen), `width COL WIDTH`, `height ROW TWIPS CUSTOM`, and per non-empty cell
@@ -12,8 +13,12 @@ workbook's palette. Texts are written with Python's repr, so any character shows
 --brief leaves out the rows of a sheet past its first 40, except its last 5, and the row heights.
 --stream reads the compound file's Workbook stream with xlrd's own compound file reader
 and compares it with the bytes of RAW: `same N` or `differs at OFFSET (sizes A B)`.
+--index follows each sheet's INDEX record to its DEFCOLWIDTH and DBCELL records, and each
+DBCELL back to its ROW records and to the first cell of each row: `index SHEET ok BLOCKS`,
+or `index SHEET bad: WHAT`.
 
 """
+import struct
 import sys
 
 import xlrd
@@ -72,7 +77,60 @@ def compare_stream(path, raw_path):
     print("differs at %d (sizes %d %d)" % (at, len(stream), len(raw)))
 
 
-if sys.argv[1] == "--stream":
+CELLS = {0x0203, 0x027E, 0x00FD, 0x0201, 0x0205}
+
+
+def check_index(stream, at):
+    """Checks the sheet whose BOF is at `at`; returns the number of blocks or raises."""
+    records = {}
+    pos = at
+    while True:
+        rtype, size = struct.unpack_from("<HH", stream, pos)
+        records[pos] = (rtype, stream[pos + 4:pos + 4 + size])
+        pos += 4 + size
+        if rtype == 0x000A:
+            break
+    positions = sorted(records)
+    index_type, index = records[positions[1]]
+    assert index_type == 0x020B, "no INDEX after BOF"
+    rw_mic, rw_mac, def_col_width = struct.unpack_from("<III", index, 4)
+    dbcells = struct.unpack_from("<%dI" % ((len(index) - 16) // 4), index, 16)
+    assert records.get(def_col_width, (0,))[0] == 0x0055, "ibXF is not a DEFCOLWIDTH record"
+    dims = next(body for rtype, body in records.values() if rtype == 0x0200)
+    assert struct.unpack_from("<II", dims) == (rw_mic, rw_mac), "INDEX rows differ from DIMENSIONS"
+    found = [p for p in positions if records[p][0] == 0x00D7]
+    assert list(dbcells) == found, "INDEX lists %s, DBCELL records are at %s" % (dbcells, found)
+    for db in dbcells:
+        body = records[db][1]
+        first_row = db - struct.unpack_from("<I", body)[0]
+        offsets = struct.unpack_from("<%dH" % ((len(body) - 4) // 2), body, 4)
+        cell = first_row + 20
+        for i, offset in enumerate(offsets):
+            rtype, row = records.get(first_row + 20 * i, (0, b""))
+            assert rtype == 0x0208, "DBCELL at %d: no ROW record %d" % (db, i)
+            number, col_mic, col_mac = struct.unpack_from("<HHH", row)
+            cell += offset
+            if col_mac > col_mic:
+                ctype, cbody = records.get(cell, (0, b"\0\0"))
+                assert ctype in CELLS and struct.unpack_from("<H", cbody)[0] == number, \
+                    "DBCELL at %d: row %d's first cell is not at %d" % (db, number, cell)
+    return len(dbcells)
+
+
+def check_indexes(path):
+    with open(path, "rb") as f:
+        stream = xlrd.compdoc.CompDoc(f.read()).get_named_stream("Workbook")
+    book = xlrd.open_workbook(file_contents=stream, on_demand=True)
+    for index, (at, name) in enumerate(zip(book._sh_abs_posn, book.sheet_names())):
+        try:
+            print("index %d ok %d" % (index, check_index(stream, at)))
+        except (AssertionError, struct.error) as problem:
+            print("index %d bad: %s" % (index, problem))
+
+
+if sys.argv[1] == "--index":
+    check_indexes(sys.argv[2])
+elif sys.argv[1] == "--stream":
     compare_stream(sys.argv[2], sys.argv[3])
 else:
     brief = sys.argv[1] == "--brief"

@@ -72,6 +72,15 @@ inline std::string CompareWorkbookStream(const std::string& file, const std::str
     return answer;
 }
 
+// Each sheet's INDEX and DBCELL records followed to the records they point at (see
+// xls_dump.py --index): "index 0 ok 3\n..." or what is wrong.
+inline std::string CheckIndexes(const std::string& file) {
+    bool ok = false;
+    const std::string answer = Run("/usr/bin/python3 '" + XlsDumpScript().string() + "' --index '" + file + "'", ok);
+    EXPECT_TRUE(ok) << answer;
+    return answer;
+}
+
 // What xlrd read: each line under its key (the words before the first " | " or the value).
 class XlsFacts {
 public:

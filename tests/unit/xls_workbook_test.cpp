@@ -118,6 +118,9 @@ TEST_F(XlsWorkbookTest, SheetLayoutWidthsHeightsAndFrozenPanes) {
     book.FreezePanes(1, 2);
     book.SetRowHeight(0, 25.5);
     book.WriteText(0, 0, L"a", plain);
+    book.SetColumnWidth(5, 300);           // kept to what Excel takes
+    book.SetColumnWidth(6, std::nan(""));  // ignored
+    book.SetRowHeight(4, 1000);
     book.SetRowHeight(3, 8);  // an empty row with a height of its own
     book.WriteText(40, 0, L"b", plain);
     book.SetRowHeight(40, 30);  // after its cells
@@ -125,12 +128,18 @@ TEST_F(XlsWorkbookTest, SheetLayoutWidthsHeightsAndFrozenPanes) {
     book.WriteText(100, 3, L"c", plain);
     book.AddSheet(L"Rows only");
     book.FreezePanes(3, 0);
-    XlsFacts facts(Save(book, "layout.xls"));
+    const std::string file = Save(book, "layout.xls");
+    // Blocks of 32 rows: rows 0 and 3, row 40, row 100; none on the second sheet.
+    EXPECT_EQ(test::CheckIndexes(file), "index 0 ok 3\nindex 1 ok 0\n");
+    XlsFacts facts(file);
     EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Layout' 101 4");
     EXPECT_EQ(facts.Line("width 0 "), "width 0 3200");
     EXPECT_EQ(facts.Line("width 1 "), "width 1 7680");
     EXPECT_EQ(facts.Line("width 2 "), "width 2 7680");
     EXPECT_EQ(facts.Count("width 3 "), 0u);
+    EXPECT_EQ(facts.Line("width 5 "), "width 5 65535");
+    EXPECT_EQ(facts.Count("width 6 "), 0u);
+    EXPECT_EQ(facts.Line("height 4 "), "height 4 8190 1");
     EXPECT_EQ(facts.Line("height 0 "), "height 0 400 1");
     EXPECT_EQ(facts.Line("height 3 "), "height 3 160 1");
     EXPECT_EQ(facts.Line("height 40 "), "height 40 600 1");
@@ -163,6 +172,9 @@ TEST_F(XlsWorkbookTest, UnicodeAndLongTextsSurviveTheSharedStringTable) {
     book.WriteText(0, 0, L"caf\x00E9", plain);                  // one byte per character
     book.WriteText(0, 1, L"\x65E5\x672C\x8A9E \x0416", plain);  // two bytes per character
     book.WriteText(0, 2, std::wstring(40000, L'x'), plain);     // cut to 32,767
+    // A character outside the basic plane is a surrogate pair: kept whole, or cut whole.
+    book.WriteText(0, 3, L"smile \U0001F600", plain);
+    book.WriteText(0, 4, std::wstring(32766, L'y') + L"\U0001F600", plain);
     // Texts that straddle the SST's CONTINUE records, compressed and wide.
     for (unsigned row = 1; row < 400; ++row) {
         book.WriteText(row, 0, std::wstring(97, static_cast<wchar_t>(L'a' + row % 26)) + std::to_wstring(row), plain);
@@ -173,6 +185,8 @@ TEST_F(XlsWorkbookTest, UnicodeAndLongTextsSurviveTheSharedStringTable) {
     EXPECT_EQ(facts.Cell(0, 0, 0), "text 'café'");
     EXPECT_EQ(facts.Cell(0, 0, 1), "text '日本語 Ж'");
     EXPECT_EQ(facts.Cell(0, 0, 2), "text '" + std::string(32767, 'x') + "'");
+    EXPECT_EQ(facts.Cell(0, 0, 3), "text 'smile \xF0\x9F\x98\x80'");
+    EXPECT_EQ(facts.Cell(0, 0, 4), "text '" + std::string(32766, 'y') + "'");
     for (unsigned row = 1; row < 400; ++row) {
         const std::string r = std::to_string(row);
         EXPECT_EQ(facts.Cell(0, row, 0), "text '" + std::string(97, static_cast<char>('a' + row % 26)) + r + "'");
@@ -195,7 +209,9 @@ TEST_F(XlsWorkbookTest, SeventyThousandRowsOverTwoSheets) {
         book.WriteText(row, 1, L"row " + std::to_wstring(n), n % 2 ? bold : plain);  // 70,000 distinct texts
         book.WriteText(row, 2, n % 3 ? L"odd" : L"even", plain);
     }
-    XlsFacts facts(Save(book, "rows.xls"), true);
+    const std::string file = Save(book, "rows.xls");
+    EXPECT_EQ(test::CheckIndexes(file), "index 0 ok 2048\nindex 1 ok 140\n");
+    XlsFacts facts(file, true);
     EXPECT_EQ(facts.Line("sheet 0"), "sheet 0 'Part' 65536 3");
     EXPECT_EQ(facts.Line("sheet 1"), "sheet 1 'Part (2)' 4464 3");
     for (const auto& [sheet, row, n] :
@@ -245,14 +261,23 @@ TEST_F(XlsWorkbookTest, LargeStreamsNeedFatSectorsListedOutsideTheHeader) {
 // LibreOffice opens the workbook and keeps its pictures where they were anchored.
 TEST_F(XlsWorkbookTest, PicturesSurviveLibreOffice) {
     if (!std::filesystem::exists("/usr/bin/soffice")) GTEST_SKIP() << "LibreOffice is not installed";
-    const auto read = [](const char* name) {
-        std::ifstream in(std::filesystem::path(TARN_SOURCE_DIR) / "tests/data/images" / name, std::ios::binary);
+    const auto read = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
         std::stringstream bytes;
         bytes << in.rdbuf();
         return bytes.str();
     };
-    const Picture png{Picture::Format::Png, read("sample-40x30.png"), 40, 30};
-    const Picture jpeg{Picture::Format::Jpeg, read("sample-40x30.jpg"), 40, 30};
+    const std::filesystem::path images = std::filesystem::path(TARN_SOURCE_DIR) / "tests/data/images";
+    const Picture png{Picture::Format::Png, read(images / "sample-40x30.png"), 40, 30};
+    const Picture jpeg{Picture::Format::Jpeg, read(images / "sample-40x30.jpg"), 40, 30};
+    // Noise does not compress: a picture far longer than a record, so the drawing group
+    // goes on in CONTINUE records.
+    bool ok = false;
+    const std::string made =
+        test::Run("/usr/bin/convert -size 100x80 -seed 7 xc: +noise Random '" + (folder_ / "noise.png") + "'", ok);
+    ASSERT_TRUE(ok) << made;
+    const Picture noise{Picture::Format::Png, read(folder_ / "noise.png"), 100, 80};
+    ASSERT_GT(noise.bytes.size(), 3 * 8224u);
     Workbook book;
     book.AddSheet(L"Pictures");
     book.WriteText(0, 0, L"Pictures below", {});
@@ -260,24 +285,29 @@ TEST_F(XlsWorkbookTest, PicturesSurviveLibreOffice) {
     book.InsertPicture(3, 2, png, 10, 5);
     book.InsertPicture(7, 4, jpeg, 0, 0);
     book.InsertPicture(20, 1, png, 0, 0);  // the same picture again: stored once
-    const std::string file = Save(book, "pictures.xls");
-    bool ok = false;
+    book.AddSheet(L"Noise");
+    book.InsertPicture(2, 2, noise, 0, 0);
+    Save(book, "pictures.xls");
     const std::string converted =
         test::Run("cd '" + (folder_ / "") + "' && /usr/bin/soffice --headless -env:UserInstallation=file://" +
                       (folder_ / "profile") + " --convert-to xlsx pictures.xls",
                   ok);
     ASSERT_TRUE(ok) << converted;
     EXPECT_EQ(converted.find("rror"), std::string::npos) << converted;
+    // The media in the converted file, where the first sheet's pictures start, and whether
+    // the large picture came through byte for byte.
     const std::string listing = test::Run(
         "/usr/bin/python3 -c \"import re, sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
         "print(sorted(n for n in z.namelist() if n.startswith('xl/media/'))); "
-        "print(re.findall(r'<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>\\d+</xdr:colOff><xdr:row>(\\d+)</"
-        "xdr:row>', "
-        "z.read('xl/drawings/drawing1.xml').decode()))\" '" +
-            (folder_ / "pictures.xlsx") + "'",
+        "print(re.findall(r'<xdr:from><xdr:col>(\\d+)</xdr:col><xdr:colOff>\\d+</xdr:colOff><xdr:row>(\\d+)<', "
+        "z.read('xl/drawings/drawing1.xml').decode())); "
+        "print(z.read('xl/media/image3.png') == open(sys.argv[2], 'rb').read())\" '" +
+            (folder_ / "pictures.xlsx") + "' '" + (folder_ / "noise.png") + "'",
         ok);
     ASSERT_TRUE(ok) << listing;
-    EXPECT_EQ(listing, "['xl/media/image1.png', 'xl/media/image2.jpeg']\n[('2', '3'), ('4', '7'), ('1', '20')]\n");
+    EXPECT_EQ(listing,
+              "['xl/media/image1.png', 'xl/media/image2.jpeg', 'xl/media/image3.png']\n"
+              "[('2', '3'), ('4', '7'), ('1', '20')]\nTrue\n");
 }
 
 }  // namespace
