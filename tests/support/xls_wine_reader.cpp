@@ -72,4 +72,14 @@ std::size_t CountFacts(const std::vector<std::string>& lines, std::string_view p
     return n;
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const std::string& line : lines) all += line + "\n";
+    return all;
+}
+
+void ExpectFacts(const std::vector<std::string>& facts, std::initializer_list<const char*> expected) {
+    for (const char* fact : expected) EXPECT_EQ(CountFacts(facts, fact), 1u) << fact << " in\n" << Joined(facts);
+}
+
 }  // namespace tarn::test

@@ -3,6 +3,7 @@
 // and describes the file one fact a line (see the script for the lines).
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,5 +19,11 @@ std::string Fact(const std::vector<std::string>& lines, std::string_view prefix)
 
 // How many lines start with `prefix`.
 std::size_t CountFacts(const std::vector<std::string>& lines, std::string_view prefix);
+
+// The lines as one text, for a failure message.
+std::string Joined(const std::vector<std::string>& lines);
+
+// Expects each of `expected` to start exactly one line of the description.
+void ExpectFacts(const std::vector<std::string>& facts, std::initializer_list<const char*> expected);
 
 }  // namespace tarn::test

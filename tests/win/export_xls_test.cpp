@@ -46,19 +46,6 @@ HRESULT ExportSilently(_ExportMEthod* e, IDispatch* grid, bool& exported) {
     return hr;
 }
 
-std::string Joined(const std::vector<std::string>& lines);
-
-// Each fact starts one line of the workbook's description.
-void ExpectFacts(const std::vector<std::string>& facts, std::initializer_list<const char*> expected) {
-    for (const char* fact : expected) EXPECT_EQ(CountFacts(facts, fact), 1u) << fact << " in\n" << Joined(facts);
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string all;
-    for (const std::string& line : lines) all += line + "\n";
-    return all;
-}
-
 using XlsExportTest = ComTest;
 
 TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
