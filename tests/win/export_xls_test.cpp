@@ -51,7 +51,7 @@ using XlsExportTest = ComTest;
 TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
     ScratchFolder folder;
     ComPtr<IDispatch> grid = HostGrid(
-        L"backcolorfixed = #D8E4F0\n"
+        L"backcolorfixed = &H8000000F\n"
         L"fixedcols = 0\n"
         L"---\n"
         L"Code | Skip | Amount | Date | Flag | Pic\n"
@@ -87,11 +87,6 @@ TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
     const bool comma = std::wstring(decimal) == L",";
     ExpectFacts(facts, {"sheet 0 'Quarterly_stock_of_the_nor_...' 5 5", "frozen 1 0", "width 0 5120", "width 1 3413",
                         "height 3 450 1",
-                        // Header: bold, the fixed fill, the grid's font; column A right-aligned, the rest general.
-                        "cell 0 0 0 text 'Code' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | align 3 1 | "
-                        "format General | prefix 0",
-                        "cell 0 0 1 text 'Amount' | font Tahoma 160 1 0 0 #000000 | fill #D8E4F0 | align 1 1 | "
-                        "format General | prefix 0",
                         "cell 0 1 0 text '007' | font Courier New 240 1 1 1 #C00000 | fill #FFFF00 | align 3 1 | "
                         "format General | prefix 1",
                         "cell 0 1 1 number 1234.5 | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
@@ -113,6 +108,15 @@ TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
              {"cell 0 4 1 ", "number -3.0 |"},
              {"cell 0 4 2 ", "text 'not a date' |"}})
         EXPECT_EQ(Fact(facts, at).substr(std::string_view(at).size(), value.size()), value) << at;
+    // Header: bold, the fixed cells' fill (a system colour: the button face), the grid's font;
+    // column A right-aligned, the rest general.
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    char fill[8];
+    std::snprintf(fill, sizeof fill, "#%02X%02X%02X", GetRValue(face), GetGValue(face), GetBValue(face));
+    EXPECT_EQ(Fact(facts, "cell 0 0 0 "), "cell 0 0 0 text 'Code' | font Tahoma 160 1 0 0 #000000 | fill " +
+                                              std::string(fill) + " | align 3 1 | format General | prefix 0");
+    EXPECT_EQ(Fact(facts, "cell 0 0 1 "), "cell 0 0 1 text 'Amount' | font Tahoma 160 1 0 0 #000000 | fill " +
+                                              std::string(fill) + " | align 1 1 | format General | prefix 0");
     EXPECT_EQ(CountFacts(facts, "cell 0 2 "), 0u) << "grid row 2 is hidden: worksheet row 3 stays empty";
     EXPECT_NE(FileBytes(folder / L"stock.xls").find("\x89PNG\r\n\x1a\n"), std::string::npos) << "the picture";
     EXPECT_EQ(folder.Files(), std::vector<std::wstring>{L"stock.xls"});
