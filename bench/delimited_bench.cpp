@@ -1,12 +1,13 @@
-// Comma- and tab-separated, HTML and MHTML table export of a large host grid, against the cost of
-// only reading the grid. The test host's grid is filled with `rows` x 10 cells (texts with
-// commas, quotes and spaces, numbers, a check-box column), exported quietly to a file by the
-// component's ExportCSV, ExportTXT, ExportHTML or ExportMHTML class, and read again by a loop that makes
+// Comma- and tab-separated, HTML, MHTML and workbook table export of a large host grid, against the
+// cost of only reading the grid. The test host's grid is filled with `rows` x 10 cells (texts
+// with commas, quotes and spaces, numbers, a check-box column), exported quietly to a file by
+// the component's ExportCSV, ExportTXT, ExportHTML, ExportMHTML or ExportXLS class, and read
+// again by a loop that makes
 // exactly the export's host calls through the same late-bound facade and writes nothing:
-// the floor no exporter can beat. Run by bench/run_delimited_bench.py; see
-// docs/benchmarks.md.
+// the floor no exporter can beat. Run by bench/run_delimited_bench.py (and, for XLS,
+// bench/run_xls_bench.py); see docs/benchmarks.md.
 //
-//     delimited_bench.exe <rows> <CSV|TXT|HTML|MHTML> <output folder> [runs]
+//     delimited_bench.exe <rows> <CSV|TXT|HTML|MHTML|XLS> <output folder> [runs]
 //
 // Prints key=value lines: setup and export times, rows per second, host calls per
 // exported cell, the floor and the export's ratio to it, and memory: the process's peak
@@ -191,23 +192,60 @@ size_t ReadLikeTheHtmlExport(IDispatch* table) {
     return characters;
 }
 
+// The workbook export's reads of the grid, as many of each as it makes, with nothing
+// written: the size and fixed parts, per column its width, alignment and data type; per row
+// its height and hidden state; per cell its font, colours, check box, picture and text
+// (bold only below the header row, which is bold anyway); Redraw on at the end.
+size_t ReadLikeTheXlsExport(IDispatch* table) {
+    GridTable grid(table);
+    const long cols = grid.Cols();
+    const long rows = grid.Rows();
+    (void)grid.FixedRows();
+    (void)grid.FixedCols();
+    (void)grid.BackColorFixed();
+    for (long c = 0; c < cols; ++c) {
+        (void)grid.ColWidth(c);
+        (void)grid.ColAlignment(c);
+        (void)grid.ColDataType(c);
+    }
+    size_t characters = 0;
+    for (long r = 0; r < rows; ++r) {
+        if (grid.RowHeight(r) <= 0 || grid.RowHidden(r)) continue;
+        for (long c = 0; c < cols; ++c) {
+            (void)grid.Cell(CellSetting::FontName, r, c);
+            (void)grid.Cell(CellSetting::FontSize, r, c);
+            if (r != 0) (void)grid.Cell(CellSetting::FontBold, r, c);
+            for (CellSetting setting :
+                 {CellSetting::FontUnderline, CellSetting::FontItalic, CellSetting::ForeColor, CellSetting::BackColor})
+                (void)grid.Cell(setting, r, c);
+            if (grid.CellLong(CellSetting::Checkbox, r, c) != 0) continue;
+            (void)grid.CellPicture(r, c);
+            characters += grid.CellText(r, c).size();
+        }
+    }
+    grid.SetRedraw(true);
+    return characters;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: delimited_bench <rows> <CSV|TXT|HTML|MHTML> <output folder> [runs]\n");
+        std::fprintf(stderr, "usage: delimited_bench <rows> <CSV|TXT|HTML|MHTML|XLS> <output folder> [runs]\n");
         return 3;
     }
     const long rows = std::atol(argv[1]);
     const std::string method = argv[2];
-    const bool csv = method == "CSV", mhtml = method == "MHTML", html = method == "HTML" || mhtml;
-    if (rows < 1 || (!csv && !html && method != "TXT")) {
-        std::fprintf(stderr, "rows must be positive and the method CSV, TXT, HTML or MHTML\n");
+    const bool csv = method == "CSV", mhtml = method == "MHTML", html = method == "HTML" || mhtml,
+               xls = method == "XLS";
+    if (rows < 1 || (!csv && !html && !xls && method != "TXT")) {
+        std::fprintf(stderr, "rows must be positive and the method CSV, TXT, HTML, MHTML or XLS\n");
         return 3;
     }
     const std::wstring target = Widen(argv[3]) + (csv     ? L"\\bench.csv"
                                                   : mhtml ? L"\\bench.mhtml"
                                                   : html  ? L"\\bench.htm"
+                                                  : xls   ? L"\\bench.xls"
                                                           : L"\\bench.txt");
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
 
@@ -227,6 +265,7 @@ int main(int argc, char** argv) {
         ComPtr<_ExportMEthod> exporter = NewExporter(csv     ? __uuidof(::ExportCSV)
                                                      : mhtml ? __uuidof(::ExportMHTML)
                                                      : html  ? __uuidof(::ExportHTML)
+                                                     : xls   ? __uuidof(::ExportXLS)
                                                              : __uuidof(::ExportTXT));
         std::wstring columns = L",";
         for (long c = 0; c < kCols; ++c) columns += std::to_wstring(c) + L",";
@@ -256,7 +295,9 @@ int main(int argc, char** argv) {
 
             grid.Call(L"ResetCounters");
             const Clock::time_point floorStart = Clock::now();
-            characters = html ? ReadLikeTheHtmlExport(table.Get()) : ReadLikeTheExport(table.Get());
+            characters = html  ? ReadLikeTheHtmlExport(table.Get())
+                         : xls ? ReadLikeTheXlsExport(table.Get())
+                               : ReadLikeTheExport(table.Get());
             bestFloor = std::min(bestFloor, Seconds(Clock::now() - floorStart));
             floorCalls = TotalCalls(grid);
         }

@@ -8,6 +8,7 @@
 #include "mail/document_export.h"
 #include "print/image_export.h"
 #include "tables/delimited_export.h"
+#include "tables/xls_export.h"
 
 namespace tarn {
 
@@ -83,6 +84,8 @@ bool ExportImageObject::DoExportChart(IDispatch* chart) { return ExportChartImag
 bool ExportImageObject::DoExportPicture(IPictureDisp* picture) { return ExportPictureImage(options(), picture); }
 bool ExportImageObject::DoExportEMFFile(const std::wstring& path) { return ExportMetafileImage(options(), path); }
 bool ExportImageObject::DoExportImageFile(const std::wstring& path) { return ConvertImageFile(options(), path); }
+
+bool ExportXLSObject::DoExportTable(IDispatch* table) { return ExportXlsTable(options(), table, showInExcel_); }
 
 HRESULT ExportXLSObject::get_ShowInExcel(VARIANT_BOOL* value) {
     if (!value) return E_POINTER;

@@ -80,10 +80,14 @@ protected:
     bool DoExportImageFile(const std::wstring& path) override;
 };
 
+// Excel workbooks (tables/xls_export.h): tables only.
 class ExportXLSObject final : public ExporterClass<ExportXLSObject, _ExportXLS> {
 public:
     HRESULT STDMETHODCALLTYPE get_ShowInExcel(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE put_ShowInExcel(VARIANT_BOOL* value) override;
+
+protected:
+    bool DoExportTable(IDispatch* table) override;
 
 private:
     bool showInExcel_ = false;

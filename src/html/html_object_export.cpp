@@ -8,9 +8,9 @@
 #include "common/screen_metrics.h"
 #include "html/html_output.h"
 #include "imaging/image_converter.h"
+#include "imaging/image_sources.h"
 #include "imaging/picture_file.h"
 #include "mail/document_export.h"
-#include "imaging/image_sources.h"
 #include "ui/export_file.h"
 #include "ui/message_box.h"
 

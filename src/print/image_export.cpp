@@ -8,8 +8,8 @@
 #include "common/file_names.h"
 #include "common/save_dialog.h"
 #include "imaging/image_converter.h"
-#include "imaging/picture_file.h"
 #include "imaging/image_sources.h"
+#include "imaging/picture_file.h"
 #include "tables/grid_table.h"
 #include "ui/message_box.h"
 

@@ -27,8 +27,9 @@ ComPtr<IDispatch> EmptyPicture() {
     desc.cbSizeofstruct = sizeof(desc);
     desc.picType = PICTYPE_NONE;
     ComPtr<IDispatch> picture;
-    ThrowIfFailed(OleCreatePictureIndirect(&desc, IID_IDispatch, TRUE, reinterpret_cast<void**>(picture.GetAddressOf())),
-                  L"Creating an empty picture");
+    ThrowIfFailed(
+        OleCreatePictureIndirect(&desc, IID_IDispatch, TRUE, reinterpret_cast<void**>(picture.GetAddressOf())),
+        L"Creating an empty picture");
     return picture;
 }
 

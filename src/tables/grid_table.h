@@ -29,8 +29,19 @@ enum class CellSetting : long {
 
 // Alignment codes of the grid (column and cell alignment).
 enum class GridAlignment : long {
-    LeftTop = 0, LeftCenter, LeftBottom, CenterTop, CenterCenter, CenterBottom,
-    RightTop, RightCenter, RightBottom, General, GeneralTop, GeneralCenter, GeneralBottom,
+    LeftTop = 0,
+    LeftCenter,
+    LeftBottom,
+    CenterTop,
+    CenterCenter,
+    CenterBottom,
+    RightTop,
+    RightCenter,
+    RightBottom,
+    General,
+    GeneralTop,
+    GeneralCenter,
+    GeneralBottom,
 };
 
 // Grid data type codes the exporters act on.

@@ -441,6 +441,12 @@ void GridProxy::HoldAt(const wchar_t* member, long firstArgument) {
     holdArgument_ = firstArgument;
 }
 
+void GridProxy::FailAt(const wchar_t* member, long firstArgument) {
+    auto* name = const_cast<LPOLESTR>(member);
+    ASSERT_EQ(inner_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &failId_), S_OK);
+    failArgument_ = firstArgument;
+}
+
 void GridProxy::WaitUntilHeld() const {
     if (WaitForSingleObject(reached_, static_cast<DWORD>(ui::kDefaultWait.count())) != WAIT_OBJECT_0)
         throw ui::DriverError(L"the export never reached the held call");
@@ -471,6 +477,16 @@ HRESULT GridProxy::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARA
             held_ = true;
             SetEvent(reached_);
             WaitForSingleObject(resumed_, 2 * static_cast<DWORD>(ui::kDefaultWait.count()));
+        }
+    }
+    if (id == failId_ && params && params->cArgs > 0) {
+        const VARIANT& first = params->rgvarg[params->cArgs - 1];
+        if (V_VT(&first) == VT_I4 && V_I4(&first) == failArgument_ && excep) {
+            *excep = EXCEPINFO{};
+            excep->bstrSource = SysAllocString(L"ExportTestHost");
+            excep->bstrDescription = SysAllocString((L"Row " + std::to_wstring(failArgument_) + L" cannot be read").c_str());
+            excep->scode = E_FAIL;
+            return DISP_E_EXCEPTION;
         }
     }
     return inner_->Invoke(id, iid, lcid, flags, params, result, excep, argErr);

@@ -241,6 +241,9 @@ public:
     ~GridProxy();
 
     void HoldAt(const wchar_t* member, long firstArgument);
+    // Makes every call of `member` with this first argument fail as a host's failing
+    // property does (DISP_E_EXCEPTION, "Row <n> cannot be read").
+    void FailAt(const wchar_t* member, long firstArgument);
     // Waits until the caller is held; throws when it never comes.
     void WaitUntilHeld() const;
     void Resume() const noexcept { SetEvent(resumed_); }
@@ -264,6 +267,8 @@ private:
     DISPID holdId_ = DISPID_UNKNOWN;
     long holdArgument_ = 0;
     bool held_ = false;
+    DISPID failId_ = DISPID_UNKNOWN;
+    long failArgument_ = 0;
     std::atomic<ULONG> references_{0};
 };
 
