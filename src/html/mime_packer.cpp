@@ -191,7 +191,7 @@ PageScan ScanPage(FileSource& page) {
         }
     }
     scanner.Finish(found);
-    if (!tail.empty()) scan.utf8 = false;
+    scan.utf8 = scan.utf8 && ValidUtf8(tail);
     scan.charset = scanner.declaredCharset();
     bool token = !scan.charset.empty() && scan.charset.size() <= 40;
     for (const char c : scan.charset)

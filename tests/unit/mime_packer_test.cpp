@@ -202,13 +202,14 @@ long PeakKilobytes() {
 
 TEST(MimePacker, A200MegabytePictureStreamsThroughInFlatMemoryAndAFailedReadStopsThePacking) {
     test::MemoryFiles files;
-    files.files["/page.htm"] = "<img src=big.gif><img src=\"/big.gif\">";
+    files.files["/page.htm"] = "<img src=big.gif><img src=\"/big.gif\">\xC3\xA9";
     files.generated["/big.gif"] = 200ull << 20;
     test::CountingSink sink;
     const long before = PeakKilobytes();
     PackResult result = PackHtml("/page.htm", files, sink);
     EXPECT_LT(PeakKilobytes() - before, 48 * 1024) << "kilobytes more at the peak";
     ASSERT_EQ(result.files.size(), 1u) << "two spellings of one file";
+    EXPECT_EQ(result.charset, "utf-8") << "an undeclared charset is UTF-8 when every byte reads as UTF-8";
     EXPECT_EQ(result.files[0].bytes, 200ull << 20);
     // 200 MiB in base64: 4 characters per 3 bytes, 76 to a line, lines joined by CR LF.
     const std::uint64_t chars = ((200ull << 20) + 2) / 3 * 4;
