@@ -1,0 +1,272 @@
+// PDF files read back by independent readers: qpdf checks the structure; poppler's tools
+// extract the text, list the fonts and pictures, read the document information, and draw
+// the pages. Fonts are the Liberation families standing in for the Windows ones.
+#include "print/pdf_writer.h"
+
+#include "image_magick.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+namespace tarn::pages {
+namespace {
+
+using test::MagickFolder;
+using test::RunCommand;
+
+const std::filesystem::path kFonts = "/usr/share/fonts/truetype/liberation2";
+
+bool HaveTools() {
+    return std::filesystem::exists(kFonts) && std::filesystem::exists("/usr/bin/qpdf") &&
+           std::filesystem::exists("/usr/bin/pdftotext");
+}
+
+#define REQUIRE_TOOLS() \
+    if (!HaveTools()) GTEST_SKIP() << "qpdf, poppler-utils or fonts-liberation2 missing"
+
+std::string Tool(const std::string& command) {
+    bool ok = false;
+    std::string out = RunCommand(command + " 2>&1", ok);
+    EXPECT_TRUE(ok) << command << "\n" << out;
+    return out;
+}
+
+PdfDocumentInfo Info(std::wstring title) {
+    PdfDocumentInfo info;
+    info.title = std::move(title);
+    info.created = std::chrono::sys_days{std::chrono::year{2024} / 3 / 5} + std::chrono::hours{14};
+    return info;
+}
+
+TextRun Text(int x, int baseline, std::wstring text, FontSpec font = {}) {
+    TextRun run;
+    run.x = x;
+    run.baseline = baseline;
+    run.text = std::move(text);
+    run.font = std::move(font);
+    return run;
+}
+
+FontSpec Font(std::wstring name, double size, bool bold = false, bool italic = false, bool underline = false) {
+    FontSpec font;
+    font.name = std::move(name);
+    font.size = size;
+    font.bold = bold;
+    font.italic = italic;
+    font.underline = underline;
+    return font;
+}
+
+std::string Write(const std::vector<Page>& pages, const std::wstring& title = L"Report") {
+    FontFolderProvider fonts({kFonts});
+    MemorySink sink;
+    PdfWriter writer(sink, fonts, Info(title));
+    for (const Page& page : pages) writer.AddPage(page);
+    writer.Finish();
+    return sink.bytes();
+}
+
+std::string Save(const MagickFolder& folder, const std::string& name, const std::string& bytes) {
+    return folder.Write(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+std::shared_ptr<PictureData> Raster(unsigned w, unsigned h, bool alpha) {
+    auto picture = std::make_shared<PictureData>();
+    picture->width = w;
+    picture->height = h;
+    picture->hasAlpha = alpha;
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x)
+            picture->bgra.insert(picture->bgra.end(),
+                                 {std::uint8_t(x * 9), 40, 200, std::uint8_t(alpha ? y * 20 : 255)});
+    return picture;
+}
+
+TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
+    REQUIRE_TOOLS();
+    auto jpeg = std::make_shared<PictureData>();
+    std::ifstream in(std::string(TARN_SOURCE_DIR) + "/tests/data/images/sample-40x30.jpg", std::ios::binary);
+    jpeg->jpeg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    jpeg->width = 40;
+    jpeg->height = 30;
+    const auto translucent = Raster(12, 10, true);
+
+    Page first;
+    first.ops.push_back(Text(1440, 1440, L"Quarterly report", Font(L"Arial", 14, true)));
+    first.ops.push_back(Text(1440, 2000, L"Γειά σου κόσμε", Font(L"Times New Roman", 11)));
+    first.ops.push_back(Text(1440, 2400, L"Привет, мир", Font(L"Arial", 11, false, true)));
+    first.ops.push_back(Text(1440, 2800, L"Total: 1,234.50 (net)", Font(L"Courier New", 10, false, false, true)));
+    first.ops.push_back(Box{1440, 3000, 4000, 800, 0x00EEDDCC, 0x000000FF, 20});
+    first.ops.push_back(Line{1440, 4000, 5440, 4000, 0x00FF0000, 10});
+    first.ops.push_back(PictureBox{1440, 4200, 2400, 1800, jpeg});
+    first.ops.push_back(PictureBox{4000, 4200, 1200, 1000, translucent});
+    Page second;
+    second.width = 15840, second.height = 12240;  // landscape
+    second.ops.push_back(Text(720, 720, L"Second page", Font(L"Arial", 10)));
+    second.ops.push_back(PictureBox{720, 1000, 2400, 1800, jpeg});  // the same picture again
+    Page third;
+    third.ops.push_back(Text(720, 720, L"Third page with Ω and Ж", Font(L"Unknown Family", 10)));
+
+    MagickFolder folder;
+    const std::string file = Save(folder, "report.pdf", Write({first, second, third}, L"Quarterly report — Ω"));
+
+    EXPECT_NE(Tool("qpdf --check '" + file + "'").find("No syntax or stream encoding errors"), std::string::npos);
+
+    const std::string info = Tool("pdfinfo '" + file + "'");
+    for (const char* expected : {"Title: +Quarterly report — Ω\n", "Producer: +Tarnwick Exports\n",
+                                 "CreationDate: +Tue Mar  5 14:00:00 2024 UTC\n", "Pages: +3\n",
+                                 "Page size: +612 x 792 pts \\(letter\\)\n", "PDF version: +1.7\n"})
+        EXPECT_TRUE(std::regex_search(info, std::regex(expected))) << expected << "\n" << info;
+    const std::string info2 = Tool("pdfinfo -f 2 -l 2 '" + file + "'");
+    EXPECT_TRUE(std::regex_search(info2, std::regex("Page +2 size: +792 x 612 pts"))) << info2;
+
+    const std::string text = Tool("pdftotext -layout -enc UTF-8 '" + file + "' -");
+    for (const char* expected : {"Quarterly report", "Γειά σου κόσμε", "Привет, мир", "Total: 1,234.50 (net)",
+                                 "Second page", "Third page with Ω and Ж"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+
+    // Every font embedded as a subset; the Windows families drawn by their stand-ins.
+    const std::string fonts = Tool("pdffonts '" + file + "'");
+    std::istringstream lines(fonts);
+    std::string line;
+    int listed = 0;
+    while (std::getline(lines, line)) {
+        if (line.size() < 10 || line[6] != '+') continue;
+        ++listed;
+        EXPECT_NE(line.find("CID TrueType"), std::string::npos) << line;
+        EXPECT_TRUE(std::regex_search(line, std::regex("Identity-H\\s+yes\\s+yes\\s+yes"))) << line;
+    }
+    EXPECT_EQ(listed, 5) << fonts;
+    for (const char* face : {"+LiberationSans-Bold ", "+LiberationSerif ", "+LiberationSans-Italic ",
+                             "+LiberationMono ", "+LiberationSans "})
+        EXPECT_NE(fonts.find(face), std::string::npos) << face << "\n" << fonts;
+
+    // The JPEG kept as it was (once, though drawn twice); the raster with its soft mask.
+    const std::string images = Tool("pdfimages -list '" + file + "'");
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+image\s+40\s+30\s+rgb\s+3\s+8\s+jpeg)"))) << images;
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+image\s+12\s+10\s+rgb\s+3\s+8\s+image)"))) << images;
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+smask\s+12\s+10\s+gray\s+1\s+8\s+image)"))) << images;
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(2\s+\d+\s+image\s+40\s+30\s+rgb\s+3\s+8\s+jpeg)"))) << images;
+}
+
+TEST(PdfWriterTest, TextIsPlacedWhereTheMetricsMeasureIt) {
+    REQUIRE_TOOLS();
+    // Helvetica's widths (H 722, e 556, l 222, o 556 per 1000): Arial and its stand-in share them.
+    FontFolderProvider provider({kFonts});
+    TrueTypeFontMetrics metrics(provider);
+    const FontSpec arial = Font(L"Arial", 10);
+    EXPECT_NEAR(metrics.TextWidth(arial, L"Hello"), 2278 * 0.2, 1.0);
+    EXPECT_NEAR(metrics.Ascent(arial), 0.905 * 200, 1.0);
+    EXPECT_NEAR(metrics.Descent(arial), 0.212 * 200, 1.0);
+    EXPECT_NEAR(metrics.TextWidth(Font(L"Courier New", 12), L"abc\u0416"), 4 * 600 * 0.24, 1.0);
+
+    Page page;
+    page.ops.push_back(Text(2000, 3000, L"Hello", arial));
+    page.ops.push_back(Text(2000, 4000, L"Hello", Font(L"Arial", 20, false, true)));
+    MagickFolder folder;
+    const std::string file = Save(folder, "metrics.pdf", Write({page}));
+    const std::string boxes = Tool("pdftotext -bbox '" + file + "' -");
+    std::smatch word;
+    const std::regex pattern(R"~(xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">Hello)~");
+    auto it = std::sregex_iterator(boxes.begin(), boxes.end(), pattern);
+    ASSERT_NE(it, std::sregex_iterator()) << boxes;
+    EXPECT_NEAR(std::stod((*it)[1]), 100.0, 0.01);
+    EXPECT_NEAR(std::stod((*it)[3]) - std::stod((*it)[1]), metrics.TextWidth(arial, L"Hello") / 20, 0.05);
+    ++it;
+    ASSERT_NE(it, std::sregex_iterator()) << boxes;
+    EXPECT_NEAR(std::stod((*it)[3]) - std::stod((*it)[1]), 2 * metrics.TextWidth(arial, L"Hello") / 20, 0.1);
+}
+
+// Accented capitals are composite glyphs: the subset must carry the glyphs they are built
+// from, or the letter draws as nothing but its base, or not at all.
+TEST(PdfWriterTest, CompositeGlyphsDrawWholeInTheSubset) {
+    REQUIRE_TOOLS();
+    const auto sans = TrueTypeFont::FromFile([] {
+        std::ifstream in(kFonts / "LiberationSans-Regular.ttf", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }());
+    ASSERT_NE(sans->Glyph(U'Ä'), 0);
+    auto ink = [](const std::wstring& text) {
+        Page page;
+        page.width = page.height = 1440;
+        page.ops.push_back(Text(200, 1200, text, Font(L"Arial", 48)));
+        MagickFolder folder;
+        const std::string file = Save(folder, "glyph.pdf", Write({page}));
+        Tool("pdftoppm -gray -r 72 '" + file + "' '" + folder / "page" + "'");
+        const auto pixels = folder.Read("page-1.pgm");
+        return std::count_if(pixels.begin() + 15, pixels.end(), [](std::uint8_t v) { return v < 128; });
+    };
+    const auto plain = ink(L"A");
+    EXPECT_GT(plain, 100);
+    EXPECT_GT(ink(L"Ä"), plain + 20);
+    EXPECT_GT(ink(L"Å"), plain + 20);
+}
+
+TEST(PdfWriterTest, BytesDoNotDependOnTheLocale) {
+    REQUIRE_TOOLS();
+    Page page;
+    page.ops.push_back(Text(1441, 1437, L"1.5 × 2,25", Font(L"Arial", 10.5)));
+    page.ops.push_back(Line{1, 3, 1001, 7, 0x00336699, 7});
+    page.ops.push_back(Box{13, 17, 1003, 777, 0x00123456, std::nullopt, 15});
+    const std::string before = Write({page});
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    const std::string after = Write({page});
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_EQ(before, after);
+    EXPECT_NE(before.find("/MediaBox[0 0 612 792]"), std::string::npos);
+}
+
+TEST(PdfWriterTest, DamagedOrHugePicturesAreRefused) {
+    FontFolderProvider fonts({kFonts});
+    auto refuse = [&](std::shared_ptr<PictureData> picture, const char* message) {
+        MemorySink sink;
+        PdfWriter writer(sink, fonts, Info(L"x"));
+        Page page;
+        page.ops.push_back(PictureBox{0, 0, 100, 100, std::move(picture)});
+        try {
+            writer.AddPage(page);
+            ADD_FAILURE() << "accepted; expected: " << message;
+        } catch (const PdfError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    };
+    auto huge = Raster(2, 2, false);
+    huge->width = huge->height = 60000;
+    refuse(huge, "too large to print: 60000 x 60000");
+    auto overflow = Raster(2, 2, false);
+    overflow->width = 0x80000000u, overflow->height = 2;
+    refuse(overflow, "too large");
+    auto shortRows = Raster(4, 4, false);
+    shortRows->bgra.resize(60);
+    refuse(shortRows, "do not match its size of 4 x 4");
+    refuse(std::make_shared<PictureData>(), "no pixels");
+    auto hugeJpeg = std::make_shared<PictureData>();
+    hugeJpeg->jpeg = std::string("\xFF\xD8\xFF\xC0\x00\x11\x08\xEA\x60\xEA\x60\x03", 12) + std::string(9, '\x11');
+    refuse(hugeJpeg, "too large to print: 60000 x 60000");
+    auto truncatedJpeg = std::make_shared<PictureData>();
+    truncatedJpeg->jpeg = std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10);
+    refuse(truncatedJpeg, "damaged");
+    auto notJpeg = std::make_shared<PictureData>();
+    notJpeg->jpeg = "GIF89a";
+    refuse(notJpeg, "not a JPEG");
+}
+
+TEST(PdfWriterTest, DamagedFontsThrowFontError) {
+    REQUIRE_TOOLS();
+    std::ifstream in(kFonts / "LiberationSans-Regular.ttf", std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const std::size_t size : {0, 11, 200, 2000})
+        EXPECT_THROW(TrueTypeFont::FromFile(file.substr(0, size)), FontError);
+    std::string otto = file;
+    otto.replace(0, 4, "OTTO");
+    EXPECT_THROW(TrueTypeFont::FromFile(otto), FontError);
+}
+
+}  // namespace
+}  // namespace tarn::pages
