@@ -62,6 +62,22 @@ fuzz: $(FUZZ_BIN)
 	# Keep the committed corpus small: the 200 smallest inputs that add coverage.
 	ls -S tests/fuzz/corpus/rtf | head -n -200 | sed 's|^|tests/fuzz/corpus/rtf/|' | xargs -r rm -f
 
+# Fuzzes the TrueType reader and subsetter the PDF writer embeds fonts with, seeded with the
+# machine's own font files (not committed); whatever it finds stays in build/fuzz/truetype.
+PDF_FUZZ_SECONDS ?= 150
+PDF_FUZZ_BIN := build/fuzz/truetype_subset_fuzz
+PDF_FUZZ_SEEDS := $(wildcard /usr/share/fonts/truetype/liberation2 /usr/share/fonts/truetype/dejavu)
+$(PDF_FUZZ_BIN): tests/fuzz/truetype_subset_fuzz.cpp src/print/truetype.cpp src/print/truetype.h
+	@mkdir -p build/fuzz
+	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+		-Isrc tests/fuzz/truetype_subset_fuzz.cpp src/print/truetype.cpp -o $@
+
+.PHONY: fuzz-pdf
+fuzz-pdf: $(PDF_FUZZ_BIN)
+	@mkdir -p build/fuzz/truetype
+	$(PDF_FUZZ_BIN) -max_total_time=$(PDF_FUZZ_SECONDS) -max_len=1048576 -timeout=10 -rss_limit_mb=4096 \
+		-artifact_prefix=build/fuzz/ build/fuzz/truetype $(PDF_FUZZ_SEEDS)
+
 # Pictures of the component's windows for docs/screenshots, the field selection dialog with
 # and without its method part among them. Xvfb has no window manager, so for this run Wine
 # draws the title bars itself (unmanaged windows for win_tests.exe). Every Wine program of

@@ -409,8 +409,13 @@ void PdfWriter::WriteFont(UsedFont& used) {
     for (std::size_t first = 0; first < used.characters.size(); first += 100) {
         const std::size_t count = std::min<std::size_t>(100, used.characters.size() - first);
         cmap += Int(count) + " beginbfchar\n";
-        for (std::size_t i = first; i < first + count; ++i)
-            cmap += "<" + Hex4(static_cast<unsigned>(i + 1)) + "><" + Utf16Hex(used.characters[i].first) + ">\n";
+        for (std::size_t i = first; i < first + count; ++i) {
+            cmap += '<';
+            cmap += Hex4(static_cast<unsigned>(i + 1));
+            cmap += "><";
+            cmap += Utf16Hex(used.characters[i].first);
+            cmap += ">\n";
+        }
         cmap += "endbfchar\n";
     }
     cmap += "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";

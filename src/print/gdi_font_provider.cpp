@@ -1,0 +1,80 @@
+#include "print/gdi_font_provider.h"
+
+#include <cwchar>
+
+namespace tarn::pages {
+namespace {
+
+// GetFontData takes a table's tag with its first letter in the lowest byte.
+DWORD GdiTag(std::uint32_t tag) {
+    return ((tag >> 24) & 0xFF) | ((tag >> 8) & 0xFF00) | ((tag << 8) & 0xFF0000) | ((tag << 24) & 0xFF000000u);
+}
+
+class SelectedFont {
+public:
+    SelectedFont(HDC dc, HFONT font) : dc_(dc), font_(font), previous_(SelectObject(dc, font)) {}
+    ~SelectedFont() {
+        SelectObject(dc_, previous_);
+        DeleteObject(font_);
+    }
+    SelectedFont(const SelectedFont&) = delete;
+    SelectedFont& operator=(const SelectedFont&) = delete;
+
+private:
+    HDC dc_;
+    HFONT font_;
+    HGDIOBJ previous_;
+};
+
+}  // namespace
+
+GdiFontProvider::GdiFontProvider() : dc_(CreateCompatibleDC(nullptr)) {
+    if (!dc_) throw FontError("No device context for reading fonts could be made.");
+}
+
+GdiFontProvider::~GdiFontProvider() { DeleteDC(dc_); }
+
+FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic) {
+    const std::lock_guard lock(mutex_);
+    const auto key = std::tuple{name, bold, italic};
+    if (const auto found = faces_.find(key); found != faces_.end()) return found->second;
+
+    LOGFONTW request{};
+    request.lfHeight = -2048;
+    request.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    request.lfItalic = italic ? TRUE : FALSE;
+    request.lfCharSet = DEFAULT_CHARSET;
+    request.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+    request.lfQuality = DEFAULT_QUALITY;
+    wcsncpy(request.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+    const HFONT font = CreateFontIndirectW(&request);
+    if (!font) throw FontError("Windows has no font for the text.");
+    const SelectedFont selected(dc_, font);
+
+    wchar_t chosen[LF_FACESIZE] = {};
+    GetTextFaceW(dc_, LF_FACESIZE, chosen);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc_, &metrics);
+    const bool faceBold = metrics.tmWeight >= FW_SEMIBOLD, faceItalic = metrics.tmItalic != 0;
+    auto& loaded = loaded_[{chosen, faceBold, faceItalic}];
+    if (!loaded) {
+        std::map<std::uint32_t, std::string> tables;
+        for (const std::uint32_t tag :
+             {FontTag("head"), FontTag("hhea"), FontTag("maxp"), FontTag("hmtx"), FontTag("loca"), FontTag("glyf"),
+              FontTag("cmap"), FontTag("OS/2"), FontTag("post"), FontTag("name"), FontTag("cvt "), FontTag("fpgm"),
+              FontTag("prep")}) {
+            const DWORD size = GetFontData(dc_, GdiTag(tag), 0, nullptr, 0);
+            if (size == GDI_ERROR || size == 0) continue;
+            std::string data(size, '\0');
+            if (GetFontData(dc_, GdiTag(tag), 0, data.data(), size) != size) continue;
+            tables.emplace(tag, std::move(data));
+        }
+        loaded = TrueTypeFont::FromTables(std::move(tables));
+    }
+    // GDI imitates a style the face lacks; so does the PDF.
+    FontFace face{loaded, bold && !loaded->Bold(), italic && !loaded->Italic()};
+    faces_.emplace(key, face);
+    return face;
+}
+
+}  // namespace tarn::pages
