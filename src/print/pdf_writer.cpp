@@ -142,18 +142,24 @@ void CheckSize(std::uint64_t width, std::uint64_t height) {
 // A face in use: the characters drawn with it, each its own character identifier (CID), in
 // the order they first appeared.
 struct PdfWriter::UsedFont {
+    struct Character {
+        char32_t c;
+        std::uint16_t glyph;
+        unsigned advance;  // font units
+    };
     std::shared_ptr<const TrueTypeFont> font;
     int object = 0;
     std::string name;  // resource name
     std::unordered_map<char32_t, std::uint16_t> cids;
-    std::vector<std::pair<char32_t, std::uint16_t>> characters;  // by CID - 1: character, glyph
+    std::vector<Character> characters;  // by CID - 1
 
     std::uint16_t Cid(char32_t c) {
         const auto found = cids.find(c);
         if (found != cids.end()) return found->second;
         if (characters.size() >= 0xFFFE) throw PdfError("The document uses too many different characters.");
         const auto cid = static_cast<std::uint16_t>(characters.size() + 1);
-        characters.emplace_back(c, font->Glyph(c));
+        const std::uint16_t glyph = font->Glyph(c);
+        characters.push_back({c, glyph, font->Advance(glyph)});
         cids.emplace(c, cid);
         return cid;
     }
@@ -229,8 +235,9 @@ void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<
     std::string codes;
     double advance = 0;
     for (const char32_t c : text) {
-        codes += Hex4(used.Cid(c));
-        advance += font.Advance(font.Glyph(c));
+        const std::uint16_t cid = used.Cid(c);
+        codes += Hex4(cid);
+        advance += used.characters[cid - 1].advance;
     }
     const double x = run.x / kTwipsPerPt;
     const double y = run.baseline / kTwipsPerPt;  // from the top; flipped by the page's matrix
@@ -357,7 +364,7 @@ void PdfWriter::WriteFont(UsedFont& used) {
     // The subset's glyphs: 0, then each glyph drawn, in the order first drawn.
     std::vector<std::uint16_t> glyphs;
     std::unordered_map<std::uint16_t, std::uint16_t> subsetGlyph{{0, 0}};
-    for (const auto& [c, glyph] : used.characters) {
+    for (const auto& [c, glyph, advance] : used.characters) {
         if (subsetGlyph.emplace(glyph, static_cast<std::uint16_t>(glyphs.size() + 1)).second) glyphs.push_back(glyph);
     }
     const std::string file = font.Subset(glyphs);
@@ -375,7 +382,7 @@ void PdfWriter::WriteFont(UsedFont& used) {
                 Int(descendant) + " 0 R]/ToUnicode " + Int(toUnicode) + " 0 R>>\nendobj\n");
 
     std::string widths = "[1[";
-    for (const auto& [c, glyph] : used.characters) widths += Int(std::lround(font.Advance(glyph) * perMille)) + " ";
+    for (const auto& character : used.characters) widths += Int(std::lround(character.advance * perMille)) + " ";
     widths += "]]";
     Begin(descendant);
     sink_.Write("<</Type/Font/Subtype/CIDFontType2/BaseFont/" + baseFont +
@@ -395,7 +402,7 @@ void PdfWriter::WriteFont(UsedFont& used) {
 
     std::string map(2 * (used.characters.size() + 1), '\0');
     for (std::size_t cid = 1; cid <= used.characters.size(); ++cid) {
-        const std::uint16_t glyph = subsetGlyph.at(used.characters[cid - 1].second);
+        const std::uint16_t glyph = subsetGlyph.at(used.characters[cid - 1].glyph);
         map[2 * cid] = static_cast<char>(glyph >> 8);
         map[2 * cid + 1] = static_cast<char>(glyph & 0xFF);
     }
@@ -413,7 +420,7 @@ void PdfWriter::WriteFont(UsedFont& used) {
             cmap += '<';
             cmap += Hex4(static_cast<unsigned>(i + 1));
             cmap += "><";
-            cmap += Utf16Hex(used.characters[i].first);
+            cmap += Utf16Hex(used.characters[i].c);
             cmap += ">\n";
         }
         cmap += "endbfchar\n";

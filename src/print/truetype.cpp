@@ -159,7 +159,8 @@ void TrueTypeFont::Load() {
     ascent_ = hhea.S16(4);
     descent_ = -hhea.S16(6);
     metricCount_ = std::min<unsigned>(hhea.U16(34), glyphCount_);
-    metricCount_ = std::min<unsigned>(metricCount_, static_cast<unsigned>(Table(FontTag("hmtx")).size() / 4));
+    hmtx_ = Table(FontTag("hmtx"));
+    metricCount_ = std::min<unsigned>(metricCount_, static_cast<unsigned>(hmtx_.size() / 4));
     const std::size_t locaEntries = Table(FontTag("loca")).size() / (longLoca_ ? 4 : 2);
     if (locaEntries == 0) throw FontError("The font's glyph index is empty.");
     glyphCount_ = std::min<unsigned>(glyphCount_, static_cast<unsigned>(locaEntries - 1));
@@ -251,37 +252,42 @@ void TrueTypeFont::Load() {
         }
     }
     std::sort(cmap_.begin(), cmap_.end(), [](const CmapRange& a, const CmapRange& b) { return a.first < b.first; });
+    std::vector<std::uint16_t> common(0x800);
+    for (char32_t c = 0; c < common.size(); ++c) common[c] = Glyph(c);
+    common_ = std::move(common);
+}
+
+std::uint16_t TrueTypeFont::Lookup(char32_t c) const {
+    auto it =
+        std::upper_bound(cmap_.begin(), cmap_.end(), c, [](char32_t v, const CmapRange& r) { return v < r.first; });
+    if (it == cmap_.begin()) return 0;
+    --it;
+    if (c > it->last) return 0;
+    std::uint32_t glyph = 0;
+    if (cmap12_) {
+        glyph = it->delta + (c - it->first);
+    } else if (it->rangeOffset == 0) {
+        glyph = (c + it->delta) & 0xFFFF;
+    } else {
+        const Reader r(cmapTable_);
+        const std::size_t at = it->rangeOffset + 2 * std::size_t(c - it->first);
+        if (!r.Has(at, 2)) return 0;
+        glyph = r.U16(at);
+        if (glyph != 0) glyph = (glyph + it->delta) & 0xFFFF;
+    }
+    return glyph < glyphCount_ ? static_cast<std::uint16_t>(glyph) : 0;
 }
 
 std::uint16_t TrueTypeFont::Glyph(char32_t c) const {
-    auto lookup = [this](char32_t ch) -> std::uint16_t {
-        auto it = std::upper_bound(cmap_.begin(), cmap_.end(), ch,
-                                   [](char32_t v, const CmapRange& r) { return v < r.first; });
-        if (it == cmap_.begin()) return 0;
-        --it;
-        if (ch > it->last) return 0;
-        std::uint32_t glyph = 0;
-        if (cmap12_) {
-            glyph = it->delta + (ch - it->first);
-        } else if (it->rangeOffset == 0) {
-            glyph = (ch + it->delta) & 0xFFFF;
-        } else {
-            const Reader r(cmapTable_);
-            const std::size_t at = it->rangeOffset + 2 * std::size_t(ch - it->first);
-            if (!r.Has(at, 2)) return 0;
-            glyph = r.U16(at);
-            if (glyph != 0) glyph = (glyph + it->delta) & 0xFFFF;
-        }
-        return glyph < glyphCount_ ? static_cast<std::uint16_t>(glyph) : 0;
-    };
-    std::uint16_t glyph = lookup(c);
-    if (glyph == 0 && symbol_ && c < 0x100) glyph = lookup(0xF000 + c);
+    if (c < common_.size()) return common_[c];
+    std::uint16_t glyph = Lookup(c);
+    if (glyph == 0 && symbol_ && c < 0x100) glyph = Lookup(0xF000 + c);
     return glyph;
 }
 
 unsigned TrueTypeFont::Advance(std::uint16_t glyph) const {
     if (metricCount_ == 0) return 0;
-    const Reader hmtx(Table(FontTag("hmtx")));
+    const Reader hmtx(hmtx_);
     return hmtx.U16(4 * std::size_t(std::min<unsigned>(glyph, metricCount_ - 1)));
 }
 

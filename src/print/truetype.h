@@ -89,6 +89,9 @@ private:
     };
     std::vector<CmapRange> cmap_;
     std::string_view cmapTable_;
+    std::string_view hmtx_;
+    std::vector<std::uint16_t> common_;  // glyphs of the first characters, looked up once
+    [[nodiscard]] std::uint16_t Lookup(char32_t c) const;
     bool cmap12_ = false;
     bool symbol_ = false;
 };
