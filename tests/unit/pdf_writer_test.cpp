@@ -111,7 +111,7 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
     second.ops.push_back(Text(720, 720, L"Second page", Font(L"Arial", 10)));
     second.ops.push_back(PictureBox{720, 1000, 2400, 1800, jpeg});  // the same picture again
     Page third;
-    third.ops.push_back(Text(720, 720, L"Third page with Ω and Ж", Font(L"Unknown Family", 10)));
+    third.ops.push_back(Text(720, 720, L"Third page with Ω and Ж, 漢字 and 😀", Font(L"Unknown Family", 10)));
 
     MagickFolder folder;
     const std::string file = Save(folder, "report.pdf", Write({first, second, third}, L"Quarterly report — Ω"));
@@ -128,7 +128,7 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
 
     const std::string text = Tool("pdftotext -layout -enc UTF-8 '" + file + "' -");
     for (const char* expected : {"Quarterly report", "Γειά σου κόσμε", "Привет, мир", "Total: 1,234.50 (net)",
-                                 "Second page", "Third page with Ω and Ж"})
+                                 "Second page", "Third page with Ω and Ж, 漢字 and 😀"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
 
     // Every font embedded as a subset; the Windows families drawn by their stand-ins.
