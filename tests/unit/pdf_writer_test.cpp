@@ -183,6 +183,53 @@ TEST(PdfWriterTest, TextIsPlacedWhereTheMetricsMeasureIt) {
     EXPECT_NEAR(std::stod((*it)[3]) - std::stod((*it)[1]), 2 * metrics.TextWidth(arial, L"Hello") / 20, 0.1);
 }
 
+// Drawn by poppler at one pixel per point: boxes, lines and pictures where the page model
+// puts them (y downwards, pictures upright), in their colours (Windows' 0x00BBGGRR), a
+// transparent pixel showing the page, and an underline below the baseline.
+TEST(PdfWriterTest, DrawingLandsWhereThePageModelPutsIt) {
+    REQUIRE_TOOLS();
+    auto quadrants = std::make_shared<PictureData>();
+    quadrants->width = quadrants->height = 2;
+    quadrants->bgra = {255, 0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 255, 255};  // blue white / black red
+    auto halfClear = std::make_shared<PictureData>();
+    halfClear->width = 2, halfClear->height = 1, halfClear->hasAlpha = true;
+    halfClear->bgra = {255, 0, 0, 255, 0, 0, 255, 0};  // opaque blue, transparent red
+    Page page;
+    page.width = page.height = 1440;
+    page.ops.push_back(Box{100, 100, 400, 200, 0x000000FF, std::nullopt, 0});
+    page.ops.push_back(Line{100, 600, 1300, 600, 0x0000FF00, 60});
+    page.ops.push_back(PictureBox{100, 800, 400, 400, quadrants});
+    page.ops.push_back(PictureBox{800, 800, 400, 200, halfClear});
+    page.ops.push_back(Text(800, 300, L"ooo", Font(L"Arial", 10, false, false, true)));
+    MagickFolder folder;
+    const std::string file = Save(folder, "drawing.pdf", Write({page}));
+    Tool("pdftoppm -r 72 '" + file + "' '" + folder / "page" + "'");
+    const auto ppm = folder.Read("page-1.ppm");
+    const std::string header(ppm.begin(), ppm.begin() + 13);
+    ASSERT_EQ(header, "P6\n72 72\n255\n");
+    auto rgb = [&](int x, int y) {
+        const std::size_t at = 13 + 3 * (std::size_t(y) * 72 + x);
+        return (ppm[at] << 16) | (ppm[at + 1] << 8) | ppm[at + 2];
+    };
+    EXPECT_EQ(rgb(15, 10), 0xFF0000);  // box
+    EXPECT_EQ(rgb(15, 20), 0xFFFFFF);  // below it
+    EXPECT_EQ(rgb(40, 30), 0x00FF00);  // line
+    EXPECT_EQ(rgb(8, 43), 0x0000FF);   // picture: blue top left,
+    EXPECT_EQ(rgb(22, 43), 0xFFFFFF);  // white top right,
+    EXPECT_EQ(rgb(8, 57), 0x000000);   // black bottom left,
+    EXPECT_EQ(rgb(22, 57), 0xFF0000);  // red bottom right
+    EXPECT_EQ(rgb(44, 45), 0x0000FF);  // opaque half
+    EXPECT_EQ(rgb(56, 45), 0xFFFFFF);  // transparent half
+    // The underline: a dark row across the text, up to two points below the baseline (y 15).
+    int underline = 0;
+    for (int y = 15; y <= 17; ++y) {
+        int dark = 0;
+        for (int x = 40; x < 55; ++x) dark += (rgb(x, y) & 0xFF) < 160;
+        if (dark >= 14) underline = y;
+    }
+    EXPECT_NE(underline, 0);
+}
+
 // Accented capitals are composite glyphs: the subset must carry the glyphs they are built
 // from. Each letter drawn from the PDF inks as much as ImageMagick draws from the font file.
 TEST(PdfWriterTest, CompositeGlyphsDrawWholeInTheSubset) {
