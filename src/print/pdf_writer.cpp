@@ -1,5 +1,7 @@
 #include "print/pdf_writer.h"
 
+#include "imaging/image.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -51,27 +53,45 @@ std::string Utf16Hex(char32_t c) {
     return Hex4(0xD800 + (c >> 10)) + Hex4(0xDC00 + (c & 0x3FF));
 }
 
+// zlib compression of data handed over in pieces, so a large picture need not be copied
+// whole before it is compressed.
+class Deflater {
+public:
+    Deflater() {
+        if (deflateInit(&z_, Z_DEFAULT_COMPRESSION) != Z_OK) throw PdfError("The compressor could not start.");
+    }
+    ~Deflater() { deflateEnd(&z_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void Add(std::string_view data) { Run(data, Z_NO_FLUSH); }
+    std::string Finish() {
+        Run({}, Z_FINISH);
+        return std::move(out_);
+    }
+
+private:
+    void Run(std::string_view data, int flush) {
+        z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+        z_.avail_in = static_cast<uInt>(data.size());
+        for (;;) {
+            char buffer[32768];
+            z_.next_out = reinterpret_cast<Bytef*>(buffer);
+            z_.avail_out = sizeof(buffer);
+            const int status = deflate(&z_, flush);
+            if (status == Z_STREAM_ERROR) throw PdfError("The compressor failed.");
+            out_.append(buffer, sizeof(buffer) - z_.avail_out);
+            if (flush == Z_FINISH ? status == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out != 0)) break;
+        }
+    }
+    z_stream z_{};
+    std::string out_;
+};
+
 std::string Deflate(std::string_view data) {
-    z_stream z{};
-    if (deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) throw PdfError("The compressor could not start.");
-    std::string out;
-    out.resize(deflateBound(&z, static_cast<uLong>(std::min<std::size_t>(data.size(), 1u << 30))) + 64);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    int status = Z_OK;
-    std::size_t produced = 0;
-    do {
-        if (produced == out.size()) out.resize(out.size() * 2);
-        z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-        z.avail_out = static_cast<uInt>(std::min<std::size_t>(out.size() - produced, 1u << 30));
-        const uInt before = z.avail_out;
-        status = deflate(&z, Z_FINISH);
-        produced += before - z.avail_out;
-    } while (status == Z_OK || status == Z_BUF_ERROR);
-    deflateEnd(&z);
-    if (status != Z_STREAM_END) throw PdfError("The compressor failed.");
-    out.resize(produced);
-    return out;
+    Deflater deflater;
+    for (std::size_t at = 0; at < data.size(); at += 1u << 30) deflater.Add(data.substr(at, 1u << 30));
+    return deflater.Finish();
 }
 
 std::uint64_t Fnv(std::string_view data, std::uint64_t hash = 1469598103934665603ull) {
@@ -133,7 +153,8 @@ JpegInfo ReadJpeg(std::string_view jpeg) {
 
 void CheckSize(std::uint64_t width, std::uint64_t height) {
     if (width == 0 || height == 0) throw PdfError("The picture is empty.");
-    if (width * height > PdfWriter::kMaxPicturePixels)
+    if (width > std::uint64_t(kMaxImageSide) || height > std::uint64_t(kMaxImageSide) ||
+        width * height > std::uint64_t(kMaxImagePixels))
         throw PdfError("The picture is too large to print: " + Int(width) + " x " + Int(height) + " pixels.");
 }
 
@@ -186,13 +207,15 @@ void PdfWriter::Begin(int object) {
 }
 
 void PdfWriter::WriteStream(int object, const std::string& dictionary, const std::string& data, bool compress) {
+    if (compress) return WriteCompressed(object, dictionary, Deflate(data));
     Begin(object);
-    const std::string body = compress ? Deflate(data) : std::string();
-    const std::string& bytes = compress ? body : data;
-    sink_.Write("<<" + dictionary + (compress ? "/Filter/FlateDecode" : "") + "/Length " + Int(bytes.size()) +
-                ">>\nstream\n");
-    sink_.Write(bytes);
+    sink_.Write("<<" + dictionary + "/Length " + Int(data.size()) + ">>\nstream\n");
+    sink_.Write(data);
     sink_.Write(std::string_view("\nendstream\nendobj\n"));
+}
+
+void PdfWriter::WriteCompressed(int object, const std::string& dictionary, const std::string& compressed) {
+    WriteStream(object, dictionary + "/Filter/FlateDecode", compressed, false);
 }
 
 PdfWriter::UsedFont& PdfWriter::Font(const FontSpec& spec) {
@@ -277,29 +300,34 @@ int PdfWriter::Picture(const std::shared_ptr<const PictureData>& picture) {
         if (data.bgra.size() != pixels * 4)
             throw PdfError("The picture's pixels do not match its size of " + Int(data.width) + " x " +
                            Int(data.height) + ".");
-        std::string rgb(pixels * 3, '\0');
-        std::string alpha;
-        bool translucent = false;
-        if (data.hasAlpha) alpha.resize(pixels);
-        for (std::uint64_t i = 0; i < pixels; ++i) {
-            rgb[3 * i] = static_cast<char>(data.bgra[4 * i + 2]);
-            rgb[3 * i + 1] = static_cast<char>(data.bgra[4 * i + 1]);
-            rgb[3 * i + 2] = static_cast<char>(data.bgra[4 * i]);
-            if (data.hasAlpha) {
-                alpha[i] = static_cast<char>(data.bgra[4 * i + 3]);
-                translucent = translucent || data.bgra[4 * i + 3] != 0xFF;
+        // Rows converted and compressed one at a time: colour, and alpha when any pixel
+        // is not opaque.
+        Deflater colour, alpha;
+        bool seeThrough = false;
+        std::string row(std::size_t(data.width) * 3, '\0'), rowAlpha(data.width, '\0');
+        for (std::uint64_t y = 0; y < data.height; ++y) {
+            const std::uint8_t* p = data.bgra.data() + y * data.width * 4;
+            for (std::size_t x = 0; x < data.width; ++x, p += 4) {
+                row[3 * x] = static_cast<char>(p[2]);
+                row[3 * x + 1] = static_cast<char>(p[1]);
+                row[3 * x + 2] = static_cast<char>(p[0]);
+                rowAlpha[x] = static_cast<char>(p[3]);
+                seeThrough = seeThrough || p[3] != 0xFF;
             }
+            colour.Add(row);
+            if (data.hasAlpha) alpha.Add(rowAlpha);
         }
         const std::string size = "/Width " + Int(data.width) + "/Height " + Int(data.height);
         std::string mask;
-        if (translucent) {
+        if (data.hasAlpha && seeThrough) {
             const int smask = Reserve();
-            WriteStream(smask, "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceGray/BitsPerComponent 8",
-                        alpha, true);
+            WriteCompressed(smask, "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceGray/BitsPerComponent 8",
+                            alpha.Finish());
             mask = "/SMask " + Int(smask) + " 0 R";
         }
-        WriteStream(object, "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceRGB/BitsPerComponent 8" + mask,
-                    rgb, true);
+        WriteCompressed(object,
+                        "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceRGB/BitsPerComponent 8" + mask,
+                        colour.Finish());
     }
     std::erase_if(pictures_, [](const auto& entry) { return entry.second.picture.expired(); });
     pictures_[picture.get()] = {picture, object};
@@ -433,7 +461,11 @@ void PdfWriter::Finish() {
     if (finished_) return;
     if (pages_.empty()) throw PdfError("The document has no pages.");
     finished_ = true;
-    for (const auto& used : usedFonts_) WriteFont(*used);
+    try {
+        for (const auto& used : usedFonts_) WriteFont(*used);
+    } catch (const FontError& e) {
+        throw PdfError(e.what());
+    }
 
     Begin(1);
     sink_.Write(std::string_view("<</Type/Catalog/Pages 2 0 R>>\nendobj\n"));

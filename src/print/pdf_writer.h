@@ -46,9 +46,6 @@ public:
     // Ends the document; the sink is left open. At least one page must have been added.
     void Finish();
 
-    // The largest picture drawn, in pixels.
-    static constexpr std::uint64_t kMaxPicturePixels = std::uint64_t(1) << 28;
-
 private:
     struct UsedFont;
     struct PictureEntry {
@@ -59,6 +56,7 @@ private:
     int Reserve();
     void Begin(int object);
     void WriteStream(int object, const std::string& dictionary, const std::string& data, bool compress);
+    void WriteCompressed(int object, const std::string& dictionary, const std::string& compressed);
     UsedFont& Font(const FontSpec& spec);
     int Picture(const std::shared_ptr<const PictureData>& picture);
     void WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts);

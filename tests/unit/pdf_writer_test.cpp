@@ -76,15 +76,17 @@ std::string Save(const MagickFolder& folder, const std::string& name, const std:
     return folder.Write(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
+// Noise, so the compressed picture spans many of the compressor's output buffers.
 std::shared_ptr<PictureData> Raster(unsigned w, unsigned h, bool alpha) {
     auto picture = std::make_shared<PictureData>();
     picture->width = w;
     picture->height = h;
     picture->hasAlpha = alpha;
-    for (unsigned y = 0; y < h; ++y)
-        for (unsigned x = 0; x < w; ++x)
-            picture->bgra.insert(picture->bgra.end(),
-                                 {std::uint8_t(x * 9), 40, 200, std::uint8_t(alpha ? y * 20 : 255)});
+    unsigned seed = 7;
+    for (std::size_t i = 0; i < std::size_t(w) * h * 4; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        picture->bgra.push_back(static_cast<std::uint8_t>(alpha || i % 4 != 3 ? seed >> 16 : 255));
+    }
     return picture;
 }
 
@@ -95,7 +97,7 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
     jpeg->jpeg.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     jpeg->width = 40;
     jpeg->height = 30;
-    const auto translucent = Raster(12, 10, true);
+    const auto translucent = Raster(300, 200, true);
 
     Page first;
     first.ops.push_back(Text(1440, 1440, L"Quarterly report", Font(L"Arial", 14, true)));
@@ -150,8 +152,10 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
     // The JPEG kept as it was (once, though drawn twice); the raster with its soft mask.
     const std::string images = Tool("pdfimages -list '" + file + "'");
     EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+image\s+40\s+30\s+rgb\s+3\s+8\s+jpeg)"))) << images;
-    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+image\s+12\s+10\s+rgb\s+3\s+8\s+image)"))) << images;
-    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+smask\s+12\s+10\s+gray\s+1\s+8\s+image)"))) << images;
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+image\s+300\s+200\s+rgb\s+3\s+8\s+image)")))
+        << images;
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+smask\s+300\s+200\s+gray\s+1\s+8\s+image)")))
+        << images;
     EXPECT_TRUE(std::regex_search(images, std::regex(R"(2\s+\d+\s+image\s+40\s+30\s+rgb\s+3\s+8\s+jpeg)"))) << images;
 }
 
