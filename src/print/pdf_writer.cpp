@@ -18,6 +18,7 @@ constexpr double kItalicSlant = 0.2126;  // tan 12 degrees
 // Numbers as PDF writes them, whatever the locale: at most three decimals, no trailing zeros.
 std::string Num(double value) {
     if (!std::isfinite(value)) value = 0;
+    value = std::clamp(value, -1e9, 1e9);
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 3);
     std::string text(buffer, result.ptr);
@@ -245,13 +246,12 @@ PdfWriter::UsedFont& PdfWriter::Font(const FontSpec& spec) {
 }
 
 void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts) {
+    const std::u32string text = CodePoints(run.text);
+    if (text.empty()) return;
     UsedFont& used = Font(run.font);
     const FontFace& face = faces_.at({run.font.name, run.font.bold, run.font.italic}).second;
     const int index = faces_.at({run.font.name, run.font.bold, run.font.italic}).first;
     if (std::find(fonts.begin(), fonts.end(), index) == fonts.end()) fonts.push_back(index);
-
-    const std::u32string text = CodePoints(run.text);
-    if (text.empty()) return;
     const TrueTypeFont& font = *used.font;
     const double size = run.font.size;
     const double scale = size / font.UnitsPerEm();  // points per font unit
