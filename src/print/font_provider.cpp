@@ -128,26 +128,74 @@ FontFace FontFolderProvider::Find(const std::wstring& name, bool bold, bool ital
     return Pick(found->second, bold, italic);
 }
 
-const TrueTypeFont& TrueTypeFontMetrics::Face(const FontSpec& font) {
+std::shared_ptr<const TrueTypeFont> FontFolderProvider::Fallback(char32_t c) {
+    const std::lock_guard lock(mutex_);
+    Index();
+    if (const auto found = fallbacks_.find(c); found != fallbacks_.end()) return found->second;
+    std::vector<std::vector<Entry>*> order;
+    for (const std::string_view preferred : kDefaults) {
+        if (const auto found = families_.find(std::string(preferred)); found != families_.end())
+            order.push_back(&found->second);
+    }
+    for (auto& [name, family] : families_) {
+        if (std::find(order.begin(), order.end(), &family) == order.end()) order.push_back(&family);
+    }
+    std::shared_ptr<const TrueTypeFont>& face = fallbacks_[c];
+    for (std::vector<Entry>* family : order) {
+        Entry* regular = &family->front();
+        for (Entry& entry : *family) {
+            if (!entry.bold && !entry.italic) regular = &entry;
+        }
+        try {
+            if (!regular->font) regular->font = TrueTypeFont::FromFile(ReadFile(regular->file), regular->face);
+        } catch (const FontError&) {
+            continue;
+        }
+        if (regular->font->Glyph(c) != 0) {
+            face = regular->font;
+            break;
+        }
+    }
+    return face;
+}
+
+std::vector<FaceRun> SplitByFace(FontProvider& fonts, const std::shared_ptr<const TrueTypeFont>& face,
+                                 std::u32string_view text) {
+    std::vector<FaceRun> runs;
+    for (const char32_t c : text) {
+        std::shared_ptr<const TrueTypeFont> font = face;
+        if (c >= 0x20 && face->Glyph(c) == 0) {
+            if (auto fallback = fonts.Fallback(c)) font = std::move(fallback);
+        }
+        if (runs.empty() || runs.back().font != font) runs.push_back({font, {}});
+        runs.back().text += c;
+    }
+    return runs;
+}
+
+const std::shared_ptr<const TrueTypeFont>& TrueTypeFontMetrics::Face(const FontSpec& font) {
     auto& face = faces_[{font.name, font.bold, font.italic}];
     if (!face) face = fonts_.Find(font.name, font.bold, font.italic).font;
-    return *face;
+    return face;
 }
 
 double TrueTypeFontMetrics::TextWidth(const FontSpec& font, std::wstring_view text) {
-    const TrueTypeFont& face = Face(font);
-    double units = 0;
-    for (const char32_t c : CodePoints(text)) units += face.Advance(face.Glyph(c));
-    return units * font.size * kTwipsPerPoint / face.UnitsPerEm();
+    double ems = 0;
+    for (const FaceRun& run : SplitByFace(fonts_, Face(font), CodePoints(text))) {
+        double units = 0;
+        for (const char32_t c : run.text) units += run.font->Advance(run.font->Glyph(c));
+        ems += units / run.font->UnitsPerEm();
+    }
+    return ems * font.size * kTwipsPerPoint;
 }
 
 double TrueTypeFontMetrics::Ascent(const FontSpec& font) {
-    const TrueTypeFont& face = Face(font);
+    const TrueTypeFont& face = *Face(font);
     return double(face.Ascent()) * font.size * kTwipsPerPoint / face.UnitsPerEm();
 }
 
 double TrueTypeFontMetrics::Descent(const FontSpec& font) {
-    const TrueTypeFont& face = Face(font);
+    const TrueTypeFont& face = *Face(font);
     return double(face.Descent()) * font.size * kTwipsPerPoint / face.UnitsPerEm();
 }
 

@@ -30,7 +30,23 @@ public:
     // The face for a name and style; a substitute when the name is unknown. Throws
     // FontError when there is no usable font at all.
     [[nodiscard]] virtual FontFace Find(const std::wstring& name, bool bold, bool italic) = 0;
+    // A face that has a character the chosen face lacks, or null: text falls back to it
+    // character by character, as Windows links fonts.
+    [[nodiscard]] virtual std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) {
+        (void)c;
+        return nullptr;
+    }
 };
+
+// A text cut where the face drawing it changes.
+struct FaceRun {
+    std::shared_ptr<const TrueTypeFont> font;
+    std::u32string text;
+};
+// Characters the face has stay with it; the others go to the provider's fallback, or stay
+// (drawn as the missing glyph) when there is none.
+[[nodiscard]] std::vector<FaceRun> SplitByFace(FontProvider& fonts, const std::shared_ptr<const TrueTypeFont>& face,
+                                               std::u32string_view text);
 
 // TrueType files (.ttf, .ttc) found under folders, chosen by their family names. The common
 // Windows families map to metric-compatible ones: Arial to Liberation Sans, Courier New to
@@ -43,6 +59,9 @@ public:
     [[nodiscard]] static std::vector<std::filesystem::path> SystemFolders();
 
     [[nodiscard]] FontFace Find(const std::wstring& name, bool bold, bool italic) override;
+    // The regular face of the first family with the character: Liberation Sans, then the
+    // other families in name order.
+    [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) override;
 
 private:
     struct Entry {
@@ -58,6 +77,7 @@ private:
     std::mutex mutex_;
     bool indexed_ = false;
     std::map<std::string, std::vector<Entry>> families_;  // lower-case family name
+    std::map<char32_t, std::shared_ptr<const TrueTypeFont>> fallbacks_;
 };
 
 // pages::FontMetrics from the provider's faces: advances from hmtx, ascent and descent as
@@ -71,7 +91,7 @@ public:
     [[nodiscard]] double Descent(const FontSpec& font) override;
 
 private:
-    [[nodiscard]] const TrueTypeFont& Face(const FontSpec& font);
+    [[nodiscard]] const std::shared_ptr<const TrueTypeFont>& Face(const FontSpec& font);
 
     FontProvider& fonts_;
     std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>> faces_;

@@ -26,6 +26,11 @@ private:
     HGDIOBJ previous_;
 };
 
+constexpr const wchar_t* kLinkedFaces[] = {
+    L"Segoe UI Symbol", L"Segoe UI", L"Yu Gothic",  L"MS Gothic",     L"Microsoft YaHei", L"SimSun",
+    L"Malgun Gothic",   L"Gulim",    L"Nirmala UI", L"Leelawadee UI", L"Ebrima",          L"Arial Unicode MS",
+};
+
 }  // namespace
 
 GdiFontProvider::GdiFontProvider() : dc_(CreateCompatibleDC(nullptr)) {
@@ -74,6 +79,28 @@ FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic)
     // GDI imitates a style the face lacks; so does the PDF.
     FontFace face{loaded, bold && !loaded->Bold(), italic && !loaded->Italic()};
     faces_.emplace(key, face);
+    return face;
+}
+
+std::shared_ptr<const TrueTypeFont> GdiFontProvider::Fallback(char32_t c) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto found = fallbacks_.find(c); found != fallbacks_.end()) return found->second;
+    }
+    std::shared_ptr<const TrueTypeFont> face;
+    for (const wchar_t* name : kLinkedFaces) {
+        try {
+            const FontFace linked = Find(name, false, false);
+            if (linked.font->Glyph(c) != 0) {
+                face = linked.font;
+                break;
+            }
+        } catch (const FontError&) {
+            // Not installed, or not a TrueType face: the next one.
+        }
+    }
+    const std::lock_guard lock(mutex_);
+    fallbacks_[c] = face;
     return face;
 }
 

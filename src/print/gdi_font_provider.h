@@ -23,6 +23,9 @@ public:
 
     // Throws FontError when GDI offers no TrueType face for the name (nor a substitute).
     [[nodiscard]] FontFace Find(const std::wstring& name, bool bold, bool italic) override;
+    // The first of the faces Windows links for symbols and East Asian and other scripts
+    // that has the character.
+    [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) override;
 
 private:
     HDC dc_ = nullptr;
@@ -30,6 +33,7 @@ private:
     std::map<std::tuple<std::wstring, bool, bool>, FontFace> faces_;
     // Faces by the name GDI chose and their style, so substitutes are loaded once.
     std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>> loaded_;
+    std::map<char32_t, std::shared_ptr<const TrueTypeFont>> fallbacks_;
 };
 
 }  // namespace tarn::pages

@@ -219,61 +219,74 @@ void PdfWriter::WriteCompressed(int object, const std::string& dictionary, const
     WriteStream(object, dictionary + "/Filter/FlateDecode", compressed, false);
 }
 
-PdfWriter::UsedFont& PdfWriter::Font(const FontSpec& spec) {
+const FontFace& PdfWriter::Face(const FontSpec& spec) {
     auto found = faces_.find({spec.name, spec.bold, spec.italic});
     if (found == faces_.end()) {
-        FontFace face;
         try {
-            face = fonts_.Find(spec.name, spec.bold, spec.italic);
+            found = faces_
+                        .emplace(std::tuple{spec.name, spec.bold, spec.italic},
+                                 fonts_.Find(spec.name, spec.bold, spec.italic))
+                        .first;
         } catch (const FontError& e) {
             throw PdfError(e.what());
         }
-        int index = -1;
-        for (std::size_t i = 0; i < usedFonts_.size(); ++i) {
-            if (usedFonts_[i]->font == face.font) index = static_cast<int>(i);
-        }
-        if (index < 0) {
-            auto used = std::make_unique<UsedFont>();
-            used->font = face.font;
-            used->object = Reserve();
-            used->name = "F" + Int(usedFonts_.size() + 1);
-            index = static_cast<int>(usedFonts_.size());
-            usedFonts_.push_back(std::move(used));
-        }
-        found = faces_.emplace(std::tuple{spec.name, spec.bold, spec.italic}, std::pair{index, face}).first;
     }
-    return *usedFonts_[found->second.first];
+    return found->second;
+}
+
+int PdfWriter::Use(const std::shared_ptr<const TrueTypeFont>& font) {
+    for (std::size_t i = 0; i < usedFonts_.size(); ++i) {
+        if (usedFonts_[i]->font == font) return static_cast<int>(i);
+    }
+    auto used = std::make_unique<UsedFont>();
+    used->font = font;
+    used->object = Reserve();
+    used->name = "F" + Int(usedFonts_.size() + 1);
+    usedFonts_.push_back(std::move(used));
+    return static_cast<int>(usedFonts_.size() - 1);
 }
 
 void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts) {
     const std::u32string text = CodePoints(run.text);
     if (text.empty()) return;
-    UsedFont& used = Font(run.font);
-    const FontFace& face = faces_.at({run.font.name, run.font.bold, run.font.italic}).second;
-    const int index = faces_.at({run.font.name, run.font.bold, run.font.italic}).first;
-    if (std::find(fonts.begin(), fonts.end(), index) == fonts.end()) fonts.push_back(index);
-    const TrueTypeFont& font = *used.font;
+    const FontFace& face = Face(run.font);
     const double size = run.font.size;
-    const double scale = size / font.UnitsPerEm();  // points per font unit
-    std::string codes;
-    double advance = 0;
-    for (const char32_t c : text) {
-        const std::uint16_t cid = used.Cid(c);
-        codes += Hex4(cid);
-        advance += used.characters[cid - 1].advance;
-    }
     const double x = run.x / kTwipsPerPt;
     const double y = run.baseline / kTwipsPerPt;  // from the top; flipped by the page's matrix
-    content += "BT\n/" + used.name + " " + Num(size) + " Tf\n" + ColourOp(run.colour, "rg");
+    content += "BT\n" + ColourOp(run.colour, "rg");
     if (face.syntheticBold) content += ColourOp(run.colour, "RG") + Num(size / 30) + " w 2 Tr\n";
-    // The page's matrix turns y downwards; the text matrix turns glyphs upright again.
-    content += "1 0 " + Num(face.syntheticItalic ? kItalicSlant : 0) + " -1 " + Num(x) + " " + Num(y) + " Tm\n<" +
-               codes + "> Tj\nET\n";
+    // Each piece in the face that has its characters, one after the other.
+    double width = 0;  // points
+    std::vector<FaceRun> pieces;
+    try {
+        pieces = SplitByFace(fonts_, face.font, text);
+    } catch (const FontError& e) {
+        throw PdfError(e.what());
+    }
+    for (const FaceRun& piece : pieces) {
+        const int index = Use(piece.font);
+        if (std::find(fonts.begin(), fonts.end(), index) == fonts.end()) fonts.push_back(index);
+        UsedFont& used = *usedFonts_[index];
+        std::string codes;
+        double advance = 0;
+        for (const char32_t c : piece.text) {
+            const std::uint16_t cid = used.Cid(c);
+            codes += Hex4(cid);
+            advance += used.characters[cid - 1].advance;
+        }
+        // The page's matrix turns y downwards; the text matrix turns glyphs upright again.
+        content += "/" + used.name + " " + Num(size) + " Tf 1 0 " + Num(face.syntheticItalic ? kItalicSlant : 0) +
+                   " -1 " + Num(x + width) + " " + Num(y) + " Tm\n<" + codes + "> Tj\n";
+        width += advance * size / used.font->UnitsPerEm();
+    }
+    content += "ET\n";
     if (run.font.underline) {
+        const TrueTypeFont& font = *face.font;
+        const double scale = size / font.UnitsPerEm();  // points per font unit
         const double thickness = std::max(font.UnderlineThickness() * scale, 0.25);
         const double under = y - font.UnderlinePosition() * scale;
         content += ColourOp(run.colour, "RG") + Num(thickness) + " w " + Num(x) + " " + Num(under) + " m " +
-                   Num(x + advance * scale) + " " + Num(under) + " l S\n";
+                   Num(x + width) + " " + Num(under) + " l S\n";
     }
 }
 

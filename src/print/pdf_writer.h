@@ -57,7 +57,8 @@ private:
     void Begin(int object);
     void WriteStream(int object, const std::string& dictionary, const std::string& data, bool compress);
     void WriteCompressed(int object, const std::string& dictionary, const std::string& compressed);
-    UsedFont& Font(const FontSpec& spec);
+    const FontFace& Face(const FontSpec& spec);
+    int Use(const std::shared_ptr<const TrueTypeFont>& font);  // index in usedFonts_
     int Picture(const std::shared_ptr<const PictureData>& picture);
     void WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts);
     void WriteFont(UsedFont& font);
@@ -69,7 +70,7 @@ private:
     std::vector<std::uint64_t> offsets_{0};  // by object number; 0 is the free list's head
     std::vector<int> pages_;
     std::vector<std::unique_ptr<UsedFont>> usedFonts_;
-    std::map<std::tuple<std::wstring, bool, bool>, std::pair<int, FontFace>> faces_;  // font index, face
+    std::map<std::tuple<std::wstring, bool, bool>, FontFace> faces_;
     std::unordered_map<const PictureData*, PictureEntry> pictures_;
 };
 

@@ -63,8 +63,9 @@ FontSpec Font(std::wstring name, double size, bool bold = false, bool italic = f
     return font;
 }
 
-std::string Write(const std::vector<Page>& pages, const std::wstring& title = L"Report") {
-    FontFolderProvider fonts({kFonts});
+std::string Write(const std::vector<Page>& pages, const std::wstring& title = L"Report",
+                  std::vector<std::filesystem::path> folders = {kFonts}) {
+    FontFolderProvider fonts(std::move(folders));
     MemorySink sink;
     PdfWriter writer(sink, fonts, Info(title));
     for (const Page& page : pages) writer.AddPage(page);
@@ -191,6 +192,32 @@ TEST(PdfWriterTest, TextIsPlacedWhereTheMetricsMeasureIt) {
     ++it;
     ASSERT_NE(it, std::sregex_iterator()) << boxes;
     EXPECT_NEAR(std::stod((*it)[3]) - std::stod((*it)[1]), 2 * metrics.TextWidth(arial, L"Hello") / 20, 0.1);
+}
+
+// Liberation Sans has no check mark nor star: they come from DejaVu Sans, placed after the
+// text before them, measured the same way.
+TEST(PdfWriterTest, CharactersTheFaceLacksComeFromAFallbackFace) {
+    REQUIRE_TOOLS();
+    const std::filesystem::path dejavu = "/usr/share/fonts/truetype/dejavu";
+    if (!std::filesystem::exists(dejavu / "DejaVuSans.ttf")) GTEST_SKIP() << "fonts-dejavu-core missing";
+    FontFolderProvider provider({kFonts, dejavu});
+    TrueTypeFontMetrics metrics(provider);
+    const FontSpec arial = Font(L"Arial", 12);
+    Page page;
+    page.ops.push_back(Text(1440, 1440, L"Done ✓ ★ ok", arial));
+    MagickFolder folder;
+    const std::string file = Save(folder, "fallback.pdf", Write({page}, L"Fallback", {kFonts, dejavu}));
+    EXPECT_NE(Tool("pdftotext '" + file + "' -").find("Done ✓ ★ ok"), std::string::npos);
+    const std::string fonts = Tool("pdffonts '" + file + "'");
+    EXPECT_NE(fonts.find("+LiberationSans "), std::string::npos) << fonts;
+    EXPECT_NE(fonts.find("+DejaVuSans "), std::string::npos) << fonts;
+    const std::string boxes = Tool("pdftotext -bbox '" + file + "' -");
+    std::smatch word;
+    ASSERT_TRUE(std::regex_search(boxes, word,
+                                  std::regex(R"~(xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="[\d.]+">ok<)~")))
+        << boxes;
+    EXPECT_NEAR(std::stod(word[1]), 72 + metrics.TextWidth(arial, L"Done ✓ ★ ") / 20, 0.05);
+    EXPECT_NEAR(std::stod(word[2]), 72 + metrics.TextWidth(arial, L"Done ✓ ★ ok") / 20, 0.05);
 }
 
 // Drawn by poppler at one pixel per point: boxes, lines and pictures where the page model
