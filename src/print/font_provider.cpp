@@ -162,14 +162,20 @@ std::shared_ptr<const TrueTypeFont> FontFolderProvider::Fallback(char32_t c) {
 std::vector<FaceRun> SplitByFace(FontProvider& fonts, const std::shared_ptr<const TrueTypeFont>& face,
                                  std::u32string_view text) {
     std::vector<FaceRun> runs;
-    for (const char32_t c : text) {
-        std::shared_ptr<const TrueTypeFont> font = face;
-        if (c >= 0x20 && face->Glyph(c) == 0) {
-            if (auto fallback = fonts.Fallback(c)) font = std::move(fallback);
+    std::shared_ptr<const TrueTypeFont> current = face;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t c = text[i];
+        std::shared_ptr<const TrueTypeFont> fallback;
+        if (c >= 0x20 && face->Glyph(c) == 0) fallback = fonts.Fallback(c);
+        const std::shared_ptr<const TrueTypeFont>& font = fallback ? fallback : face;
+        if (font != current) {
+            if (i > start) runs.push_back({current, std::u32string(text.substr(start, i - start))});
+            current = font;
+            start = i;
         }
-        if (runs.empty() || runs.back().font != font) runs.push_back({font, {}});
-        runs.back().text += c;
     }
+    if (start < text.size()) runs.push_back({current, std::u32string(text.substr(start))});
     return runs;
 }
 
@@ -180,11 +186,18 @@ const std::shared_ptr<const TrueTypeFont>& TrueTypeFontMetrics::Face(const FontS
 }
 
 double TrueTypeFontMetrics::TextWidth(const FontSpec& font, std::wstring_view text) {
+    const TrueTypeFont& face = *Face(font);
+    // As SplitByFace cuts the text for drawing.
     double ems = 0;
-    for (const FaceRun& run : SplitByFace(fonts_, Face(font), CodePoints(text))) {
-        double units = 0;
-        for (const char32_t c : run.text) units += run.font->Advance(run.font->Glyph(c));
-        ems += units / run.font->UnitsPerEm();
+    for (const char32_t c : CodePoints(text)) {
+        const std::uint16_t glyph = face.Glyph(c);
+        if (glyph == 0 && c >= 0x20) {
+            if (const auto fallback = fonts_.Fallback(c)) {
+                ems += double(fallback->Advance(fallback->Glyph(c))) / fallback->UnitsPerEm();
+                continue;
+            }
+        }
+        ems += double(face.Advance(glyph)) / face.UnitsPerEm();
     }
     return ems * font.size * kTwipsPerPoint;
 }
