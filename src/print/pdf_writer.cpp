@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <set>
 
 namespace tarn::pages {
 namespace {
