@@ -252,6 +252,9 @@ void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<
     const double size = run.font.size;
     const double x = run.x / kTwipsPerPt;
     const double y = run.baseline / kTwipsPerPt;  // from the top; flipped by the page's matrix
+    // An imitated bold is the outline stroked as well as filled; the graphics state keeps
+    // that past the text object, so it is saved and restored around it.
+    if (face.syntheticBold) content += "q\n";
     content += "BT\n" + ColourOp(run.colour, "rg");
     if (face.syntheticBold) content += ColourOp(run.colour, "RG") + Num(size / 30) + " w 2 Tr\n";
     // Each piece in the face that has its characters, one after the other.
@@ -278,7 +281,7 @@ void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<
                    " -1 " + Num(x + width) + " " + Num(y) + " Tm\n<" + codes + "> Tj\n";
         width += advance * size / used.font->UnitsPerEm();
     }
-    content += "ET\n";
+    content += face.syntheticBold ? "ET\nQ\n" : "ET\n";
     if (run.font.underline) {
         const TrueTypeFont& font = *face.font;
         const double scale = size / font.UnitsPerEm();  // points per font unit

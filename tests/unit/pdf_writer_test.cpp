@@ -220,6 +220,45 @@ TEST(PdfWriterTest, CharactersTheFaceLacksComeFromAFallbackFace) {
     EXPECT_NEAR(std::stod(word[2]), 72 + metrics.TextWidth(arial, L"Done ✓ ★ ok") / 20, 0.05);
 }
 
+// A face without bold or italic of its own, as GDI offers many.
+class PlainFaces final : public FontProvider {
+public:
+    FontFace Find(const std::wstring& name, bool bold, bool italic) override {
+        return {folder_.Find(name, false, false).font, bold, italic};
+    }
+
+private:
+    FontFolderProvider folder_{{kFonts}};
+};
+
+// An imitated bold draws heavier than the face, and the text after it as plain as ever.
+TEST(PdfWriterTest, ImitatedBoldStaysWithItsRun) {
+    REQUIRE_TOOLS();
+    MagickFolder folder;
+    auto inkPerBand = [&](const std::vector<TextRun>& runs) {
+        PlainFaces fonts;
+        MemorySink sink;
+        PdfWriter writer(sink, fonts, Info(L"Bold"));
+        Page page;
+        page.width = 2880, page.height = 1440;
+        for (const TextRun& run : runs) page.ops.push_back(run);
+        writer.AddPage(page);
+        writer.Finish();
+        const std::string file = Save(folder, "bold.pdf", sink.bytes());
+        Tool("pdftoppm -gray -r 72 '" + file + "' '" + folder / "page" + "'");
+        const auto pixels = folder.Read("page-1.pgm");
+        std::vector<int> bands(2);
+        for (std::size_t i = 0; i + 15 < pixels.size(); ++i) bands[(i / 144) / 36] += 255 - pixels[15 + i];
+        return bands;
+    };
+    const TextRun top = Text(100, 500, L"Iiii llll", Font(L"Arial", 20, true));
+    const TextRun bottom = Text(100, 1200, L"Iiii llll", Font(L"Arial", 20));
+    const auto plain = inkPerBand({bottom});
+    const auto both = inkPerBand({top, bottom});
+    EXPECT_GT(both[0], plain[1] * 5 / 4);
+    EXPECT_EQ(both[1], plain[1]);
+}
+
 // Drawn by poppler at one pixel per point: boxes, lines and pictures where the page model
 // puts them (y downwards, pictures upright), in their colours (Windows' 0x00BBGGRR), a
 // transparent pixel showing the page, and an underline below the baseline.
