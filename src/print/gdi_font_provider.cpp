@@ -10,22 +10,6 @@ DWORD GdiTag(std::uint32_t tag) {
     return ((tag >> 24) & 0xFF) | ((tag >> 8) & 0xFF00) | ((tag << 8) & 0xFF0000) | ((tag << 24) & 0xFF000000u);
 }
 
-class SelectedFont {
-public:
-    SelectedFont(HDC dc, HFONT font) : dc_(dc), font_(font), previous_(SelectObject(dc, font)) {}
-    ~SelectedFont() {
-        SelectObject(dc_, previous_);
-        DeleteObject(font_);
-    }
-    SelectedFont(const SelectedFont&) = delete;
-    SelectedFont& operator=(const SelectedFont&) = delete;
-
-private:
-    HDC dc_;
-    HFONT font_;
-    HGDIOBJ previous_;
-};
-
 constexpr const wchar_t* kLinkedFaces[] = {
     L"Segoe UI Symbol", L"Segoe UI", L"Yu Gothic",  L"MS Gothic",     L"Microsoft YaHei", L"SimSun",
     L"Malgun Gothic",   L"Gulim",    L"Nirmala UI", L"Leelawadee UI", L"Ebrima",          L"Arial Unicode MS",
@@ -36,8 +20,6 @@ constexpr const wchar_t* kLinkedFaces[] = {
 GdiFontProvider::GdiFontProvider() : dc_(CreateCompatibleDC(nullptr)) {
     if (!dc_) throw FontError("No device context for reading fonts could be made.");
 }
-
-GdiFontProvider::~GdiFontProvider() { DeleteDC(dc_); }
 
 FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic) {
     const std::lock_guard lock(mutex_);
@@ -52,14 +34,15 @@ FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic)
     request.lfOutPrecision = OUT_TT_ONLY_PRECIS;
     request.lfQuality = DEFAULT_QUALITY;
     wcsncpy(request.lfFaceName, name.c_str(), LF_FACESIZE - 1);
-    const HFONT font = CreateFontIndirectW(&request);
+    const unique_hfont font(CreateFontIndirectW(&request));
     if (!font) throw FontError("Windows has no font for the text.");
-    const SelectedFont selected(dc_, font);
+    const HDC dc = dc_.get();
+    const unique_select_object selected(dc, font.get());
 
     wchar_t chosen[LF_FACESIZE] = {};
-    GetTextFaceW(dc_, LF_FACESIZE, chosen);
+    GetTextFaceW(dc, LF_FACESIZE, chosen);
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc_, &metrics);
+    GetTextMetricsW(dc, &metrics);
     const bool faceBold = metrics.tmWeight >= FW_SEMIBOLD, faceItalic = metrics.tmItalic != 0;
     auto& loaded = loaded_[{chosen, faceBold, faceItalic}];
     if (!loaded) {
@@ -68,10 +51,10 @@ FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic)
              {FontTag("head"), FontTag("hhea"), FontTag("maxp"), FontTag("hmtx"), FontTag("loca"), FontTag("glyf"),
               FontTag("cmap"), FontTag("OS/2"), FontTag("post"), FontTag("name"), FontTag("cvt "), FontTag("fpgm"),
               FontTag("prep")}) {
-            const DWORD size = GetFontData(dc_, GdiTag(tag), 0, nullptr, 0);
+            const DWORD size = GetFontData(dc, GdiTag(tag), 0, nullptr, 0);
             if (size == GDI_ERROR || size == 0) continue;
             std::string data(size, '\0');
-            if (GetFontData(dc_, GdiTag(tag), 0, data.data(), size) != size) continue;
+            if (GetFontData(dc, GdiTag(tag), 0, data.data(), size) != size) continue;
             tables.emplace(tag, std::move(data));
         }
         loaded = TrueTypeFont::FromTables(std::move(tables));

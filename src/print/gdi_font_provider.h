@@ -3,6 +3,7 @@
 // very font the screen and the printer draw with. Windows only.
 #pragma once
 
+#include "com/handles.h"
 #include "print/font_provider.h"
 
 #include <windows.h>
@@ -17,9 +18,6 @@ namespace tarn::pages {
 class GdiFontProvider final : public FontProvider {
 public:
     GdiFontProvider();
-    ~GdiFontProvider() override;
-    GdiFontProvider(const GdiFontProvider&) = delete;
-    GdiFontProvider& operator=(const GdiFontProvider&) = delete;
 
     // Throws FontError when GDI offers no TrueType face for the name (nor a substitute).
     [[nodiscard]] FontFace Find(const std::wstring& name, bool bold, bool italic) override;
@@ -28,7 +26,7 @@ public:
     [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) override;
 
 private:
-    HDC dc_ = nullptr;
+    unique_hdc dc_;
     std::mutex mutex_;
     std::map<std::tuple<std::wstring, bool, bool>, FontFace> faces_;
     // Faces by the name GDI chose and their style, so substitutes are loaded once.

@@ -1,6 +1,7 @@
 // The PDF writer's fonts from GDI: the face GDI picks, read table by table, measures text
 // as GDI itself measures it, keeps the styles the face has and imitates the others, and is
 // embedded under its own name.
+#include "com/handles.h"
 #include "print/gdi_font_provider.h"
 #include "print/pdf_writer.h"
 
@@ -18,14 +19,11 @@ LONG GdiWidth(const FontSpec& spec, const std::wstring& text) {
     request.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
     request.lfItalic = spec.italic;
     wcscpy(request.lfFaceName, spec.name.c_str());
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HFONT font = CreateFontIndirectW(&request);
-    const HGDIOBJ previous = SelectObject(dc, font);
+    const unique_hdc dc(CreateCompatibleDC(nullptr));
+    const unique_hfont font(CreateFontIndirectW(&request));
+    const unique_select_object selected(dc.get(), font.get());
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, previous);
-    DeleteObject(font);
-    DeleteDC(dc);
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
 }
 
