@@ -488,9 +488,13 @@ void PdfWriter::Finish() {
     std::string kids;
     for (const int page : pages_) kids += Int(page) + " 0 R ";
     sink_.Write("<</Type/Pages/Count " + Int(pages_.size()) + "/Kids[" + kids + "]>>\nendobj\n");
-    std::string title = "<FEFF";
-    for (const char32_t c : CodePoints(info_.title)) title += Utf16Hex(c);
-    title += ">";
+    // The title as UTF-16 with its byte order mark, so any character survives.
+    std::string title;
+    if (!info_.title.empty()) {
+        title = "/Title<FEFF";
+        for (const char32_t c : CodePoints(info_.title)) title += Utf16Hex(c);
+        title += ">";
+    }
     std::string producer;
     for (const char c : info_.producer) {
         if (c == '(' || c == ')' || c == '\\') producer += '\\';
@@ -498,7 +502,7 @@ void PdfWriter::Finish() {
     }
     const std::string date = DateString(info_.created);
     Begin(3);
-    sink_.Write("<</Title" + title + "/Producer(" + producer + ")/CreationDate(" + date + ")>>\nendobj\n");
+    sink_.Write("<<" + title + "/Producer(" + producer + ")/CreationDate(" + date + ")>>\nendobj\n");
 
     const std::uint64_t xref = sink_.Tell();
     std::string table = "xref\n0 " + Int(offsets_.size()) + "\n0000000000 65535 f \n";
