@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace tarn::pages {
@@ -35,9 +34,12 @@ constexpr std::pair<std::string_view, std::string_view> kSubstitutes[] = {
 constexpr std::string_view kDefaults[] = {"liberation sans", "arial", "dejavu sans"};
 
 std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw FontError("The font file " + path.string() + " cannot be read.");
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+    std::string data(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    if (size < 0 || !in.seekg(0) || !in.read(data.data(), size))
+        throw FontError("The font file " + path.string() + " cannot be read.");
+    return data;
 }
 
 }  // namespace
