@@ -5,7 +5,7 @@
 PACKAGES := cmake make g++ python3 googletest libgtest-dev \
 	g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools \
 	libwine-dev wine wine64 xvfb xauth libz-mingw-w64-dev clang libclang-rt-14-dev \
-	imagemagick zlib1g-dev qpdf poppler-utils fonts-liberation2 fonts-dejavu-core
+	imagemagick zlib1g-dev qpdf poppler-utils fonts-liberation2 fonts-dejavu-core locales
 JOBS ?= 2
 PRESETS := native win64 win32
 
@@ -63,7 +63,8 @@ fuzz: $(FUZZ_BIN)
 	ls -S tests/fuzz/corpus/rtf | head -n -200 | sed 's|^|tests/fuzz/corpus/rtf/|' | xargs -r rm -f
 
 # Fuzzes the TrueType reader and subsetter the PDF writer embeds fonts with, seeded with the
-# machine's own font files (not committed); whatever it finds stays in build/fuzz/truetype.
+# machine's own font files (not committed): new inputs stay in build/fuzz/truetype, faults
+# in build/fuzz/.
 PDF_FUZZ_SECONDS ?= 150
 PDF_FUZZ_BIN := build/fuzz/truetype_subset_fuzz
 PDF_FUZZ_SEEDS := $(wildcard /usr/share/fonts/truetype/liberation2 /usr/share/fonts/truetype/dejavu)

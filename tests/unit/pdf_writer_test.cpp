@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <locale>
@@ -337,6 +339,17 @@ TEST(PdfWriterTest, CompositeGlyphsDrawWholeInTheSubset) {
     }
 }
 
+// A German locale: the system's, or compiled from its definition (package locales) into
+// the scratch folder when the system has not generated it.
+bool UseGermanLocale(const MagickFolder& folder) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8")) return true;
+    if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) return false;
+    bool ok = false;
+    (void)RunCommand("localedef -i de_DE -f UTF-8 '" + folder / "de_DE.UTF-8" + "' 2>&1", ok);
+    ::setenv("LOCPATH", (folder / "").c_str(), 1);
+    return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
 TEST(PdfWriterTest, BytesDoNotDependOnTheLocale) {
     REQUIRE_TOOLS();
     Page page;
@@ -345,13 +358,25 @@ TEST(PdfWriterTest, BytesDoNotDependOnTheLocale) {
     page.ops.push_back(Box{13, 17, 1003, 777, 0x00123456, std::nullopt, 15});
     const std::string before = Write({page});
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    MagickFolder folder;
+    if (!UseGermanLocale(folder)) GTEST_SKIP() << "no de_DE.UTF-8 locale";
     const std::locale previous = std::locale::global(std::locale("de_DE.UTF-8"));
+    char decimal[8];
+    std::snprintf(decimal, sizeof(decimal), "%.1f", 1.5);
     const std::string after = Write({page});
     std::locale::global(previous);
     std::setlocale(LC_ALL, saved.c_str());
+    ::unsetenv("LOCPATH");
+    EXPECT_STREQ(decimal, "1,5");
     EXPECT_EQ(before, after);
     EXPECT_NE(before.find("/MediaBox[0 0 612 792]"), std::string::npos);
+    // The numbers as written, read back uncompressed by qpdf.
+    Save(folder, "locale.pdf", before);
+    Tool("qpdf --qdf --object-streams=disable '" + folder / "locale.pdf" + "' '" + folder / "plain.pdf" + "'");
+    const auto plain = folder.Read("plain.pdf");
+    const std::string content(plain.begin(), plain.end());
+    EXPECT_NE(content.find("0.6 0.4 0.2 RG\n0.35 w 0.05 0.15 m 50.05 0.35 l S"), std::string::npos);
+    EXPECT_NE(content.find("/F1 10.5 Tf 1 0 0 -1 72.05 71.85 Tm"), std::string::npos);
 }
 
 TEST(PdfWriterTest, DamagedOrHugePicturesAreRefused) {
