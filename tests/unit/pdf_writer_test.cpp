@@ -117,6 +117,9 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
     second.ops.push_back(PictureBox{720, 1000, 2400, 1800, jpeg});  // the same picture again
     Page third;
     third.ops.push_back(Text(720, 720, L"Third page with Ω and Ж, 漢字 and 😀", Font(L"Unknown Family", 10)));
+    auto metafile = Raster(16, 8, false);  // drawn from its raster rendering
+    metafile->metafile = std::string("\x01\0\0\0", 4) + std::string(84, '\0');
+    third.ops.push_back(PictureBox{720, 1000, 1600, 800, metafile});
 
     MagickFolder folder;
     const std::string file = Save(folder, "report.pdf", Write({first, second, third}, L"Quarterly report — Ω"));
@@ -162,6 +165,7 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
     EXPECT_EQ(jpegs[0].first, "1");
     EXPECT_EQ(jpegs[1].first, "2");
     EXPECT_EQ(jpegs[0].second, jpegs[1].second) << images;
+    EXPECT_TRUE(std::regex_search(images, std::regex(R"(3\s+\d+\s+image\s+16\s+8\s+rgb\s+3\s+8\s+image)"))) << images;
     EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+image\s+300\s+200\s+rgb\s+3\s+8\s+image)")))
         << images;
     EXPECT_TRUE(std::regex_search(images, std::regex(R"(1\s+\d+\s+smask\s+300\s+200\s+gray\s+1\s+8\s+image)")))
