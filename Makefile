@@ -5,7 +5,8 @@
 PACKAGES := cmake make g++ python3 googletest libgtest-dev \
 	g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools \
 	libwine-dev wine wine64 xvfb xauth libz-mingw-w64-dev clang libclang-rt-14-dev \
-	imagemagick python3-xlrd libreoffice-calc-nogui chromium
+	imagemagick python3-xlrd libreoffice-calc-nogui chromium zlib1g-dev qpdf poppler-utils \
+	fonts-liberation2 fonts-dejavu-core locales
 JOBS ?= 2
 PRESETS := native win64 win32
 
@@ -76,6 +77,23 @@ fuzz-rtf: $(RTF_FUZZ)
 	$(call fuzz_run,$(RTF_FUZZ),rtf)
 fuzz-html: $(HTML_FUZZ)
 	$(call fuzz_run,$(HTML_FUZZ),html)
+
+# Fuzzes the TrueType reader and subsetter the PDF writer embeds fonts with, seeded with the
+# machine's own font files (not committed): new inputs stay in build/fuzz/truetype, faults
+# in build/fuzz/.
+PDF_FUZZ_SECONDS ?= 150
+PDF_FUZZ_BIN := build/fuzz/truetype_subset_fuzz
+PDF_FUZZ_SEEDS := $(wildcard /usr/share/fonts/truetype/liberation2 /usr/share/fonts/truetype/dejavu)
+$(PDF_FUZZ_BIN): tests/fuzz/truetype_subset_fuzz.cpp src/print/truetype.cpp src/print/truetype.h
+	@mkdir -p build/fuzz
+	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+		-Isrc tests/fuzz/truetype_subset_fuzz.cpp src/print/truetype.cpp -o $@
+
+.PHONY: fuzz-pdf
+fuzz-pdf: $(PDF_FUZZ_BIN)
+	@mkdir -p build/fuzz/truetype
+	$(PDF_FUZZ_BIN) -max_total_time=$(PDF_FUZZ_SECONDS) -max_len=1048576 -timeout=10 -rss_limit_mb=4096 \
+		-artifact_prefix=build/fuzz/ build/fuzz/truetype $(PDF_FUZZ_SEEDS)
 
 # Pictures of the component's windows for docs/screenshots, the field selection dialog with
 # and without its method part among them. Xvfb has no window manager, so for this run Wine

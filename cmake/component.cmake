@@ -29,7 +29,8 @@ add_library(tarn_core STATIC ${TARN_WINDOWS_SOURCES})
 add_dependencies(tarn_core typelib)
 target_include_directories(tarn_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${TARN_GENERATED})
 target_compile_definitions(tarn_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-target_link_libraries(tarn_core PUBLIC ${TARN_SYSTEM_LIBS})
+find_library(TARN_ZLIB NAMES libz.a z REQUIRED)
+target_link_libraries(tarn_core PUBLIC ${TARN_SYSTEM_LIBS} ${TARN_ZLIB})
 
 add_library(TarnwickExports7 SHARED
     ${CMAKE_SOURCE_DIR}/src/com/dllmain.cpp
@@ -61,7 +62,6 @@ target_link_libraries(win_tests PRIVATE tarn_core gtest gtest_main)
 
 # The UI driver: a library the Windows-side tests drive windows with, and uidriver.exe,
 # which host scripts start beside the engine to answer its windows (tests/README.md).
-find_library(TARN_ZLIB NAMES libz.a z REQUIRED)
 add_library(tarn_uidriver STATIC
     ${CMAKE_SOURCE_DIR}/tests/uidriver/ui_driver.cpp
     ${CMAKE_SOURCE_DIR}/tests/uidriver/screen_capture.cpp

@@ -7,6 +7,8 @@ add_link_options(-fsanitize=address,undefined)
 
 add_library(tarn_portable STATIC ${TARN_PORTABLE_SOURCES})
 target_include_directories(tarn_portable PUBLIC ${CMAKE_SOURCE_DIR}/src)
+find_package(ZLIB REQUIRED)
+target_link_libraries(tarn_portable PUBLIC ZLIB::ZLIB)
 
 file(GLOB TARN_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(unit_tests ${TARN_UNIT_TESTS})
