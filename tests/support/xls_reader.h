@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 namespace tarn::test {
 
@@ -21,7 +22,7 @@ inline std::filesystem::path XlsDumpScript() {
 
 inline bool HaveXlrd() { return std::system("/usr/bin/python3 -c 'import xlrd' 2>/dev/null") == 0; }
 
-// A scratch folder for workbooks, removed afterwards.
+// A scratch folder, removed afterwards.
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& tag) {
@@ -43,6 +44,7 @@ public:
         return file.string();
     }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
 
 private:
     std::filesystem::path path_;
@@ -110,6 +112,28 @@ public:
         return n;
     }
     const std::string& text() const { return text_; }
+    // The lines that start with one of `prefixes`, in the order read, each ended by "\n".
+    std::string Lines(std::initializer_list<std::string_view> prefixes) const {
+        std::string out;
+        for (const std::string& line : lines_) {
+            for (std::string_view prefix : prefixes) {
+                if (line.rfind(prefix, 0) == 0) {
+                    out += line + "\n";
+                    break;
+                }
+            }
+        }
+        return out;
+    }
+    // The values of a sheet's cells, a line "ROW COL VALUE" each.
+    std::string Values(int sheet) const {
+        const std::string prefix = "cell " + std::to_string(sheet) + " ";
+        std::string out;
+        for (const std::string& line : lines_) {
+            if (line.rfind(prefix, 0) == 0) out += line.substr(prefix.size(), line.find(" | ") - prefix.size()) + "\n";
+        }
+        return out;
+    }
 
 private:
     std::string Part(int sheet, int row, int column, bool value) const {
