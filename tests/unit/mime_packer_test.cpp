@@ -8,12 +8,12 @@
 
 #include "image_magick.h"
 #include "memory_files.h"
+#include "xls_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <fstream>
 
 namespace tarn {
 namespace {
@@ -22,49 +22,6 @@ namespace fs = std::filesystem;
 using test::RunCommand;
 
 const fs::path kImages = fs::path(TARN_SOURCE_DIR) / "tests" / "data" / "images";
-
-// A scratch folder with a name that needs escaping in a URL, removed afterwards.
-class Folder {
-public:
-    Folder() {
-        static int count = 0;
-        path_ = fs::temp_directory_path() / ("tarn mime " + std::to_string(::getpid()) + "-" + std::to_string(++count));
-        fs::create_directories(path_);
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string operator/(const std::string& name) const {
-        return (path_ / fs::path(std::u8string(name.begin(), name.end()))).string();
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void Write(const std::string& path, std::string_view bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class FileSink final : public ByteSink {
-public:
-    explicit FileSink(const std::string& path) : out_(path, std::ios::binary) {}
-
-protected:
-    void Put(std::string_view b) override { out_.write(b.data(), static_cast<std::streamsize>(b.size())); }
-    void Finish() override { out_.close(); }
-
-private:
-    std::ofstream out_;
-};
 
 // Python's email package on the archive: one line per fact (tests/support/mhtml_check.py).
 std::string PythonReading(const std::string& archive, const std::string& expectations) {
@@ -76,7 +33,7 @@ std::string PythonReading(const std::string& archive, const std::string& expecta
 }
 
 TEST(MimePacker, EveryLocalPictureIsOnePartThatItsRewrittenReferencesFindInPythonsEmail) {
-    Folder dir;
+    const test::ScratchFolder dir("mime folder");  // a name that needs escaping in a URL
     const std::string root = dir.path().string();
     fs::create_directories(dir.path() / "pics dir");
     fs::copy_file(kImages / "sample-40x30.png", dir / "pics dir/sample.png");
@@ -89,71 +46,58 @@ TEST(MimePacker, EveryLocalPictureIsOnePartThatItsRewrittenReferencesFindInPytho
     std::string backslashed = root;
     for (char& c : backslashed) c = c == '/' ? '\\' : c;
     // windows-1252 bytes: a title with an e acute, and a path written in the page's charset.
-    Write(dir / "page.htm",
-          "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html;charset=windows-1252\">\r\n"
-          "<TITLE>Caf\xE9 report</TITLE></HEAD><BODY>\r\n"
-          "<img src=\"pics dir/sample.png\">\r\n"
-          "<IMG SRC=\"file://" +
-              escapedRoot +
-              "/%C3%BCn%C3%AFcode/bild%20%C3%A4.gif\">\r\n"
-              "<img alt=x src='file:///" +
-              backslashed +
-              "\\pics dir\\photo.dat'>\r\n"
-              "<img src=\"file://" +
-              escapedRoot +
-              "/pics%20dir/sample.png\">\r\n"
-              "<img src=\"" +
-              root +
-              "/\xFCn\xEF"
-              "code/bild&#32;\xE4.gif\">\r\n"
-              "<img src=missing.png>\r\n"
-              "<img src=\"empty folder\">\r\n"
-              "<img src=\"http://example.com/x.gif\">\r\n"
-              "<!-- <img src=\"pics dir/sample.png\"> -->\r\n"
-              "</BODY></HTML>\r\n");
+    dir.Write("page.htm",
+              "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html;charset=windows-1252\">\r\n"
+              "<TITLE>Caf\xE9 report</TITLE></HEAD><BODY>\r\n"
+              "<img src=\"pics dir/sample.png\">\r\n"
+              "<IMG SRC=\"file://" +
+                  escapedRoot +
+                  "/%C3%BCn%C3%AFcode/bild%20%C3%A4.gif\">\r\n"
+                  "<img alt=x src='file:///" +
+                  backslashed +
+                  "\\pics dir\\photo.dat'>\r\n"
+                  "<img src=\"file://" +
+                  escapedRoot +
+                  "/pics%20dir/sample.png\">\r\n"
+                  "<img src=\"" +
+                  root +
+                  "/\xFCn\xEF"
+                  "code/bild&#32;\xE4.gif\">\r\n"
+                  "<img src=missing.png>\r\n"
+                  "<img src=\"empty folder\">\r\n"
+                  "<img src=\"http://example.com/x.gif\">\r\n"
+                  "<!-- <img src=\"pics dir/sample.png\"> -->\r\n"
+                  "</BODY></HTML>\r\n");
 
     StandardFileAccess files;
-    FileSink sink(dir / "page.mhtml");
-    PackResult result = PackHtml(dir / "page.htm", files, sink);
-    EXPECT_EQ(result.files.size(), 3u);
+    MemorySink sink;
+    EXPECT_EQ(PackHtml(dir / "page.htm", files, sink).files.size(), 3u);
+    dir.Write("page.mhtml", sink.bytes());
 
-    const std::string png = (kImages / "sample-40x30.png").string();
-    const std::string gif = (kImages / "sample-40x30.gif").string();
-    const std::string jpg = (kImages / "sample-40x30.jpg").string();
-    auto size = [](const std::string& f) { return std::to_string(fs::file_size(f)); };
-    const std::string at = "@TOKEN";
+    const std::string png = (kImages / "sample-40x30.png").string(), gif = (kImages / "sample-40x30.gif").string(),
+                      jpg = (kImages / "sample-40x30.jpg").string();
     EXPECT_EQ(PythonReading(dir / "page.mhtml", "--expect 0=" + png + " --expect 1=" + gif + " --expect 2=" + jpg +
                                                     " --expect 3=" + png + " --expect 4=" + gif),
               "type multipart/related; root text/html; charset windows-1252; parts 3\n"
               "subject Caf\u00e9 report\n"
-              "img 0 cid:1.sample.png" +
-                  at + " -> image/png, " + size(png) +
-                  " bytes, same as sample-40x30.png\n"
-                  "img 1 cid:2.bild___.gif" +
-                  at + " -> image/gif, " + size(gif) +
-                  " bytes, same as sample-40x30.gif\n"
-                  "img 2 cid:3.photo.dat" +
-                  at + " -> image/jpeg, " + size(jpg) +
-                  " bytes, same as sample-40x30.jpg\n"
-                  "img 3 cid:1.sample.png" +
-                  at + " -> image/png, " + size(png) +
-                  " bytes, same as sample-40x30.png\n"
-                  "img 4 cid:2.bild___.gif" +
-                  at + " -> image/gif, " + size(gif) +
-                  " bytes, same as sample-40x30.gif\n"
-                  "img 5 missing.png -> no part\n"
-                  "img 6 empty folder -> no part\n"
-                  "img 7 http://example.com/x.gif -> no part\n"
-                  "unreferenced parts: none\n"
-                  "defects: none\n");
-    const std::string archive = Read(dir / "page.mhtml");
+              "img 0 cid:1.sample.png@TOKEN -> image/png, 429 bytes, same as sample-40x30.png\n"
+              "img 1 cid:2.bild___.gif@TOKEN -> image/gif, 423 bytes, same as sample-40x30.gif\n"
+              "img 2 cid:3.photo.dat@TOKEN -> image/jpeg, 419 bytes, same as sample-40x30.jpg\n"
+              "img 3 cid:1.sample.png@TOKEN -> image/png, 429 bytes, same as sample-40x30.png\n"
+              "img 4 cid:2.bild___.gif@TOKEN -> image/gif, 423 bytes, same as sample-40x30.gif\n"
+              "img 5 missing.png -> no part\n"
+              "img 6 empty folder -> no part\n"
+              "img 7 http://example.com/x.gif -> no part\n"
+              "unreferenced parts: none\n"
+              "defects: none\n");
+    const std::string& archive = sink.bytes();
     EXPECT_EQ(archive.find("Subject: =?utf-8?B?Q2Fmw6kgcmVwb3J0?=\r\n"), archive.find("Subject:"));
     EXPECT_NE(archive.find("<img src=3Dmissing.png>"), std::string::npos) << "references left alone stay as written";
 }
 
 TEST(MimePacker, ChromiumShowsThePicturesOfAnArchiveWhoseFilesAreGone) {
     if (!test::HaveImageMagick() || !fs::exists("/usr/bin/chromium")) GTEST_SKIP() << "needs ImageMagick and Chromium";
-    Folder dir;
+    const test::ScratchFolder dir("mime folder");
     bool ok = false;
     fs::create_directories(dir.path() / "pictures");
     const std::string made =
@@ -161,16 +105,15 @@ TEST(MimePacker, ChromiumShowsThePicturesOfAnArchiveWhoseFilesAreGone) {
                        "' && convert -size 100x100 xc:'#0000FF' '" + (dir / "pictures/blue.gif") + "' 2>&1",
                    ok);
     ASSERT_TRUE(ok) << made;
-    Write(dir / "page.htm",
-          "<html><head><meta charset=\"utf-8\"><title>Shot</title></head><body style=\"margin:0;background:#fff\">"
-          "<img style=\"position:absolute;left:0;top:0\" src=\"pictures/red.png\">"
-          "<img style=\"position:absolute;left:200px;top:0\" src=\"file://" +
-              dir.path().string() + "/pictures/blue.gif\"></body></html>");
+    dir.Write("page.htm",
+              "<html><head><meta charset=\"utf-8\"><title>Shot</title></head><body style=\"margin:0;background:#fff\">"
+              "<img style=\"position:absolute;left:0;top:0\" src=\"pictures/red.png\">"
+              "<img style=\"position:absolute;left:200px;top:0\" src=\"file://" +
+                  dir.path().string() + "/pictures/blue.gif\"></body></html>");
     StandardFileAccess files;
-    {
-        FileSink sink(dir / "page.mhtml");
-        (void)PackHtml(dir / "page.htm", files, sink);
-    }
+    MemorySink sink;
+    (void)PackHtml(dir / "page.htm", files, sink);
+    dir.Write("page.mhtml", sink.bytes());
     fs::remove_all(dir.path() / "pictures");
     fs::remove(dir / "page.htm");
 
