@@ -57,27 +57,28 @@ TEST(TableLayout, RowsBreakOverPagesUnderRepeatedFixedRows) {
     ASSERT_EQ(composer.Finish(), 3);
 
     // The paragraph takes one Courier line; the table starts right under it.
-    EXPECT_TRUE(Shows(sink.pages[0], L"Stock list@1080,2128"));
     EXPECT_EQ(testing::FindRun(sink.pages[0], L"Stock list")->font, (FontSpec{L"Courier New", 8}));
-    EXPECT_TRUE(Shows(sink.pages[0], L"Code@1140,2358"));
-    EXPECT_TRUE(Shows(sink.pages[0], L"Name@3140,2358"));
-    EXPECT_TRUE(Shows(sink.pages[0], L"r1@1140,2658"));
-    EXPECT_TRUE(Shows(sink.pages[0], L"r39@1140,14058"));
+    for (const auto& [page, placed] :
+         std::initializer_list<std::pair<int, const wchar_t*>>{{0, L"Stock list@1080,2128"},
+                                                               {0, L"Code@1140,2358"},
+                                                               {0, L"Name@3140,2358"},
+                                                               {0, L"r1@1140,2658"},
+                                                               {0, L"r39@1140,14058"},
+                                                               {0, L"Page 1@10620,14724"},
+                                                               {1, L"Code@1140,2198"},
+                                                               {1, L"r40@1140,2498"},
+                                                               {1, L"r49@1140,5198"},
+                                                               {1, L"r51@1140,5498"},
+                                                               {1, L"r79@1140,13898"},
+                                                               {1, L"Page 2@10620,14724"},
+                                                               {2, L"Code@1140,2198"},
+                                                               {2, L"r80@1140,2498"},
+                                                               {2, L"r100@1140,8498"},
+                                                               {2, L"Page 3@10620,14724"}})
+        EXPECT_TRUE(Shows(sink.pages[page], placed)) << "page " << page + 1 << ": " << placed;
     EXPECT_FALSE(ShowsText(sink.pages[0], L"r40"));
-    for (int i : {1, 2}) {
-        EXPECT_TRUE(Shows(sink.pages[i], L"Code@1140,2198")) << "page " << i + 1;
-        EXPECT_FALSE(ShowsText(sink.pages[i], L"Stock list"));
-    }
-    EXPECT_TRUE(Shows(sink.pages[1], L"r40@1140,2498"));
-    EXPECT_TRUE(Shows(sink.pages[1], L"r49@1140,5198"));
-    EXPECT_TRUE(Shows(sink.pages[1], L"r51@1140,5498"));
-    EXPECT_TRUE(Shows(sink.pages[1], L"r79@1140,13898"));
-    EXPECT_TRUE(Shows(sink.pages[2], L"r80@1140,2498"));
-    EXPECT_TRUE(Shows(sink.pages[2], L"r100@1140,8498"));
     for (const Page& page : sink.pages) EXPECT_FALSE(ShowsText(page, L"r50"));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(Shows(sink.pages[i], L"Page " + std::to_wstring(i + 1) + L"@10620,14724")) << "page " << i + 1;
-    }
+    EXPECT_FALSE(ShowsText(sink.pages[1], L"Stock list") || ShowsText(sink.pages[2], L"Stock list"));
 }
 
 TEST(TableLayout, TableThatDoesNotFitUnderTheParagraphStartsOnTheNextPage) {
@@ -168,27 +169,22 @@ TEST(TableLayout, CellsAlignClipMergeAndTakeTheirColours) {
         if (const auto* box = std::get_if<Box>(&op)) boxes.push_back(*box);
     }
     ASSERT_EQ(boxes.size(), 9u) << "three fixed cells, the merged block, a cell, three cells and a check box";
+    auto where = [](const auto& b) { return std::vector<int>{b.x, b.y, b.width, b.height}; };
     EXPECT_EQ(boxes[0].fill, 0x808080u);
     EXPECT_EQ(boxes[0].outline, 0x101010u);
     EXPECT_EQ(boxes[2].fill, 0x00FFFFu);
-    EXPECT_EQ((std::vector<int>{boxes[3].x, boxes[3].y, boxes[3].width, boxes[3].height}),
-              (std::vector<int>{1080, 2600, 4000, 300}));
+    EXPECT_EQ(where(boxes[3]), (std::vector<int>{1080, 2600, 4000, 300}));
     EXPECT_EQ(boxes[3].fill, 0xFFFFFFu);
     EXPECT_EQ(boxes[3].outline, 0xC0C0C0u);
-    EXPECT_EQ((std::vector<int>{boxes[6].x, boxes[6].y, boxes[6].width, boxes[6].height}),
-              (std::vector<int>{1982, 3102, 195, 195}))
-        << "the check box centred in its cell";
+    EXPECT_EQ(where(boxes[6]), (std::vector<int>{1982, 3102, 195, 195})) << "the check box centred in its cell";
     EXPECT_EQ(std::count_if(page.ops.begin(), page.ops.end(),
                             [](const DrawOp& op) { return std::holds_alternative<Line>(op); }),
               2)
         << "the tick";
     auto pictures = testing::Pictures(page);
     ASSERT_EQ(pictures.size(), 2u);
-    EXPECT_EQ((std::vector<int>{pictures[0].x, pictures[0].y, pictures[0].width, pictures[0].height}),
-              (std::vector<int>{3140, 3050, 600, 300}))
-        << "at its own size, left and centred";
-    EXPECT_EQ((std::vector<int>{pictures[1].x, pictures[1].y, pictures[1].width, pictures[1].height}),
-              (std::vector<int>{5140, 2930, 1080, 540}))
+    EXPECT_EQ(where(pictures[0]), (std::vector<int>{3140, 3050, 600, 300})) << "at its own size, left and centred";
+    EXPECT_EQ(where(pictures[1]), (std::vector<int>{5140, 2930, 1080, 540}))
         << "shrunk into the cell, keeping its proportions";
 }
 
