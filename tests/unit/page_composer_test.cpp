@@ -24,17 +24,18 @@ std::vector<std::wstring> Content(const Page& page) {
 }
 
 TEST(Measurement, UnitsToTwips) {
-    EXPECT_EQ(ParseMeasurement(L"0.75 inches"), 1080);
-    EXPECT_EQ(ParseMeasurement(L".5 inches"), 720);
-    EXPECT_EQ(ParseMeasurement(L"1 inch"), 1440);
-    EXPECT_EQ(ParseMeasurement(L"1.5IN"), 2160);
-    EXPECT_EQ(ParseMeasurement(L"2\""), 2880);
-    EXPECT_EQ(ParseMeasurement(L"2.54 cm"), 1440);
-    EXPECT_EQ(ParseMeasurement(L"10 mm"), 567);
-    EXPECT_EQ(ParseMeasurement(L"12 pt"), 240);
-    EXPECT_EQ(ParseMeasurement(L"7.5 Points"), 150);
-    EXPECT_EQ(ParseMeasurement(L" 720 "), 720);
-    EXPECT_EQ(ParseMeasurement(L"300 twips"), 300);
+    for (const auto& [text, twips] : std::initializer_list<std::pair<const wchar_t*, int>>{{L"0.75 inches", 1080},
+                                                                                           {L".5 inches", 720},
+                                                                                           {L"1 inch", 1440},
+                                                                                           {L"1.5IN", 2160},
+                                                                                           {L"2\"", 2880},
+                                                                                           {L"2.54 cm", 1440},
+                                                                                           {L"10 mm", 567},
+                                                                                           {L"12 pt", 240},
+                                                                                           {L"7.5 Points", 150},
+                                                                                           {L" 720 ", 720},
+                                                                                           {L"300 twips", 300}})
+        EXPECT_EQ(ParseMeasurement(text), twips) << text;
     for (const wchar_t* bad : {L"", L"inches", L"one inch", L"-1 inch", L"1.2.3 in", L"1 furlong", L"1,5 cm"}) {
         EXPECT_EQ(ParseMeasurement(bad), std::nullopt) << bad;
     }
@@ -63,8 +64,7 @@ TEST(PageHeaderFooter, HeaderFooterAndLogoOnEveryPage) {
     ASSERT_EQ(sink.pages.size(), 2u);
     for (int i = 0; i < 2; ++i) {
         const Page& page = sink.pages[i];
-        EXPECT_EQ(page.width, 12240);
-        EXPECT_EQ(page.height, 15840);
+        EXPECT_EQ(std::pair(page.width, page.height), std::pair(12240, 15840));
         EXPECT_EQ(Placed(page),
                   (std::vector<std::wstring>{
                       L"Sales@1080,1600", L"Sheet " + std::to_wstring(i + 1) + L"@1080,1784",
@@ -78,8 +78,8 @@ TEST(PageHeaderFooter, HeaderFooterAndLogoOnEveryPage) {
         auto pictures = testing::Pictures(page);
         ASSERT_EQ(pictures.size(), 1u);
         EXPECT_EQ(pictures[0].picture, logo);
-        EXPECT_EQ((std::vector<int>{pictures[0].x, pictures[0].y, pictures[0].width, pictures[0].height}),
-                  (std::vector<int>{930, 14400, 220, 200}));
+        EXPECT_EQ(std::tuple(pictures[0].x, pictures[0].y, pictures[0].width, pictures[0].height),
+                  std::tuple(930, 14400, 220, 200));
     }
 
     DocumentSetup landscape;
@@ -87,10 +87,8 @@ TEST(PageHeaderFooter, HeaderFooterAndLogoOnEveryPage) {
     PageCollector wide;
     PageComposer turned(landscape, decoration, metrics, wide);
     turned.Finish();
-    EXPECT_EQ(wide.pages[0].width, 15840);
-    EXPECT_EQ(wide.pages[0].height, 12240);
-    EXPECT_EQ(testing::FindRun(wide.pages[0], L"Page 1")->x, 14220);
-    EXPECT_EQ(testing::FindRun(wide.pages[0], L"Page 1")->baseline, 11124);
+    EXPECT_EQ(std::pair(wide.pages[0].width, wide.pages[0].height), std::pair(15840, 12240));
+    EXPECT_EQ(Placed(wide.pages[0]).back(), L"Page 1@14220,11124");
 }
 
 TEST(TextFlow, WrapsAtTheMarginExpandsTabsAndBreaksOverPages) {
