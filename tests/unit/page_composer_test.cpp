@@ -24,18 +24,11 @@ std::vector<std::wstring> Content(const Page& page) {
 }
 
 TEST(Measurement, UnitsToTwips) {
-    for (const auto& [text, twips] : std::initializer_list<std::pair<const wchar_t*, int>>{{L"0.75 inches", 1080},
-                                                                                           {L".5 inches", 720},
-                                                                                           {L"1 inch", 1440},
-                                                                                           {L"1.5IN", 2160},
-                                                                                           {L"2\"", 2880},
-                                                                                           {L"2.54 cm", 1440},
-                                                                                           {L"10 mm", 567},
-                                                                                           {L"12 pt", 240},
-                                                                                           {L"7.5 Points", 150},
-                                                                                           {L" 720 ", 720},
-                                                                                           {L"300 twips", 300}})
-        EXPECT_EQ(ParseMeasurement(text), twips) << text;
+    const std::pair<const wchar_t*, int> units[] = {{L"0.75 inches", 1080}, {L".5 inches", 720}, {L"1 inch", 1440},
+                                                    {L"1.5IN", 2160},       {L"2\"", 2880},      {L"2.54 cm", 1440},
+                                                    {L"10 mm", 567},        {L"12 pt", 240},     {L"7.5 Points", 150},
+                                                    {L" 720 ", 720},        {L"300 twips", 300}};
+    for (const auto& [text, twips] : units) EXPECT_EQ(ParseMeasurement(text), twips) << text;
     for (const wchar_t* bad : {L"", L"inches", L"one inch", L"-1 inch", L"1.2.3 in", L"1 furlong", L"1,5 cm"}) {
         EXPECT_EQ(ParseMeasurement(bad), std::nullopt) << bad;
     }

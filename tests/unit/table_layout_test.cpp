@@ -58,24 +58,16 @@ TEST(TableLayout, RowsBreakOverPagesUnderRepeatedFixedRows) {
 
     // The paragraph takes one Courier line; the table starts right under it.
     EXPECT_EQ(testing::FindRun(sink.pages[0], L"Stock list")->font, (FontSpec{L"Courier New", 8}));
-    for (const auto& [page, placed] :
-         std::initializer_list<std::pair<int, const wchar_t*>>{{0, L"Stock list@1080,2128"},
-                                                               {0, L"Code@1140,2358"},
-                                                               {0, L"Name@3140,2358"},
-                                                               {0, L"r1@1140,2658"},
-                                                               {0, L"r39@1140,14058"},
-                                                               {0, L"Page 1@10620,14724"},
-                                                               {1, L"Code@1140,2198"},
-                                                               {1, L"r40@1140,2498"},
-                                                               {1, L"r49@1140,5198"},
-                                                               {1, L"r51@1140,5498"},
-                                                               {1, L"r79@1140,13898"},
-                                                               {1, L"Page 2@10620,14724"},
-                                                               {2, L"Code@1140,2198"},
-                                                               {2, L"r80@1140,2498"},
-                                                               {2, L"r100@1140,8498"},
-                                                               {2, L"Page 3@10620,14724"}})
-        EXPECT_TRUE(Shows(sink.pages[page], placed)) << "page " << page + 1 << ": " << placed;
+    const std::vector<std::wstring> shown[] = {
+        {L"Stock list@1080,2128", L"Code@1140,2358", L"Name@3140,2358", L"r1@1140,2658", L"r39@1140,14058",
+         L"Page 1@10620,14724"},
+        {L"Code@1140,2198", L"r40@1140,2498", L"r49@1140,5198", L"r51@1140,5498", L"r79@1140,13898",
+         L"Page 2@10620,14724"},
+        {L"Code@1140,2198", L"r80@1140,2498", L"r100@1140,8498", L"Page 3@10620,14724"}};
+    for (int i = 0; i < 3; ++i) {
+        for (const std::wstring& placed : shown[i])
+            EXPECT_TRUE(Shows(sink.pages[i], placed)) << i + 1 << ": " << placed;
+    }
     EXPECT_FALSE(ShowsText(sink.pages[0], L"r40"));
     for (const Page& page : sink.pages) EXPECT_FALSE(ShowsText(page, L"r50"));
     EXPECT_FALSE(ShowsText(sink.pages[1], L"Stock list") || ShowsText(sink.pages[2], L"Stock list"));
