@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -53,35 +54,36 @@ TEST(RtfReader, HiddenDestinationsShowNothing) {
     EXPECT_EQ(Plain(L"{\\rtf1 {\\pntext \\'b7\\tab}item}"), L"item");
 }
 
+// A paragraph a line: its alignment, then each run as [text font half-points styles #BBGGRR].
+std::wstring Describe(const RtfDocument& doc) {
+    std::wstring out;
+    for (const RtfParagraph& paragraph : doc.paragraphs) {
+        out += std::to_wstring(static_cast<int>(paragraph.alignment));
+        for (const RtfRun& run : paragraph.runs) {
+            const RtfCharFormat& f = run.format;
+            wchar_t colour[16] = L"";
+            if (f.hasColor) std::swprintf(colour, 16, L" #%06X", f.color);
+            out += L" [" + run.text + L" " + f.fontName + L" " + std::to_wstring(f.halfPoints) +
+                   (f.bold ? L" b" : L"") + (f.italic ? L" i" : L"") + (f.underline ? L" u" : L"") + colour + L"]";
+        }
+        out += L"\n";
+    }
+    return out;
+}
+
 TEST(RtfReader, RunsCarryFontsSizesStylesColoursAndAlignment) {
-    RtfDocument doc = ReadRtf(
+    const RtfDocument doc = ReadRtf(
         L"{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Times New Roman;}{\\f1\\fswiss\\fcharset0 Arial;}}"
         L"{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green128\\blue255;}"
         L"\\pard\\qc\\f1\\fs32 Title\\par"
         L"\\pard\\f0\\fs20 plain {\\b bold}{\\i\\ul it}{\\cf1 red}{\\cf2 blue}{\\cf9 bad}\\par"
         L"\\pard\\qr right}");
-    ASSERT_EQ(doc.paragraphs.size(), 3u);
-    const RtfParagraph& title = doc.paragraphs[0];
-    EXPECT_EQ(title.alignment, RtfAlignment::Center);
-    ASSERT_EQ(title.runs.size(), 1u);
-    EXPECT_EQ(title.runs[0].format.fontName, L"Arial");
-    EXPECT_EQ(title.runs[0].format.halfPoints, 32);
-
-    const RtfParagraph& body = doc.paragraphs[1];
-    EXPECT_EQ(body.alignment, RtfAlignment::Left);
-    ASSERT_EQ(body.runs.size(), 6u);
-    EXPECT_EQ(body.runs[0].text, L"plain ");
-    EXPECT_EQ(body.runs[0].format.fontName, L"Times New Roman");
-    EXPECT_EQ(body.runs[0].format.halfPoints, 20);
-    EXPECT_TRUE(body.runs[1].format.bold);
-    EXPECT_TRUE(body.runs[2].format.italic);
-    EXPECT_TRUE(body.runs[2].format.underline);
-    EXPECT_FALSE(body.runs[2].format.bold);
-    EXPECT_TRUE(body.runs[3].format.hasColor);
-    EXPECT_EQ(body.runs[3].format.color, 0x0000FFu);
-    EXPECT_EQ(body.runs[4].format.color, 0xFF8000u);
-    EXPECT_FALSE(body.runs[5].format.hasColor) << "an index past the colour table is no colour";
-    EXPECT_EQ(doc.paragraphs[2].alignment, RtfAlignment::Right);
+    // Alignment 0 left, 1 centre, 2 right; \cf9 is past the colour table: no colour.
+    EXPECT_EQ(Describe(doc),
+              L"1 [Title Arial 32]\n"
+              L"0 [plain  Times New Roman 20] [bold Times New Roman 20 b] [it Times New Roman 20 i u] "
+              L"[red Times New Roman 20 #0000FF] [blue Times New Roman 20 #FF8000] [bad Times New Roman 20]\n"
+              L"2 [right Times New Roman 20]\n");
     EXPECT_EQ(doc.PlainText(), L"Title\r\nplain bolditredbluebad\r\nright");
 }
 
