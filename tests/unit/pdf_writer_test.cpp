@@ -55,16 +55,6 @@ TextRun Text(int x, int baseline, std::wstring text, FontSpec font = {}) {
     return run;
 }
 
-FontSpec Font(std::wstring name, double size, bool bold = false, bool italic = false, bool underline = false) {
-    FontSpec font;
-    font.name = std::move(name);
-    font.size = size;
-    font.bold = bold;
-    font.italic = italic;
-    font.underline = underline;
-    return font;
-}
-
 std::string Write(const std::vector<Page>& pages, const std::wstring& title = L"Report",
                   std::vector<std::filesystem::path> folders = {kFonts}) {
     FontFolderProvider fonts(std::move(folders));
@@ -103,20 +93,20 @@ TEST(PdfWriterTest, ThreePagesReadBackByQpdfAndPoppler) {
     const auto translucent = Raster(300, 200, true);
 
     Page first;
-    first.ops.push_back(Text(1440, 1440, L"Quarterly report", Font(L"Arial", 14, true)));
-    first.ops.push_back(Text(1440, 2000, L"Γειά σου κόσμε", Font(L"Times New Roman", 11)));
-    first.ops.push_back(Text(1440, 2400, L"Привет, мир", Font(L"Arial", 11, false, true)));
-    first.ops.push_back(Text(1440, 2800, L"Total: 1,234.50 (net)", Font(L"Courier New", 10, false, false, true)));
+    first.ops.push_back(Text(1440, 1440, L"Quarterly report", FontSpec{L"Arial", 14, true}));
+    first.ops.push_back(Text(1440, 2000, L"Γειά σου κόσμε", FontSpec{L"Times New Roman", 11}));
+    first.ops.push_back(Text(1440, 2400, L"Привет, мир", FontSpec{L"Arial", 11, false, true}));
+    first.ops.push_back(Text(1440, 2800, L"Total: 1,234.50 (net)", FontSpec{L"Courier New", 10, false, false, true}));
     first.ops.push_back(Box{1440, 3000, 4000, 800, 0x00EEDDCC, 0x000000FF, 20});
     first.ops.push_back(Line{1440, 4000, 5440, 4000, 0x00FF0000, 10});
     first.ops.push_back(PictureBox{1440, 4200, 2400, 1800, jpeg});
     first.ops.push_back(PictureBox{4000, 4200, 1200, 1000, translucent});
     Page second;
     second.width = 15840, second.height = 12240;  // landscape
-    second.ops.push_back(Text(720, 720, L"Second page", Font(L"Arial", 10)));
+    second.ops.push_back(Text(720, 720, L"Second page", FontSpec{L"Arial", 10}));
     second.ops.push_back(PictureBox{720, 1000, 2400, 1800, jpeg});  // the same picture again
     Page third;
-    third.ops.push_back(Text(720, 720, L"Third page with Ω and Ж, 漢字 and 😀", Font(L"Unknown Family", 10)));
+    third.ops.push_back(Text(720, 720, L"Third page with Ω and Ж, 漢字 and 😀", FontSpec{L"Unknown Family", 10}));
     auto metafile = Raster(16, 8, false);  // drawn from its raster rendering
     metafile->metafile = std::string("\x01\0\0\0", 4) + std::string(84, '\0');
     third.ops.push_back(PictureBox{720, 1000, 1600, 800, metafile});
@@ -175,15 +165,15 @@ TEST(PdfWriterTest, TextIsPlacedWhereTheMetricsMeasureIt) {
     // Helvetica's widths (H 722, e 556, l 222, o 556 per 1000): Arial and its stand-in share them.
     FontFolderProvider provider({kFonts});
     TrueTypeFontMetrics metrics(provider);
-    const FontSpec arial = Font(L"Arial", 10);
+    const FontSpec arial{L"Arial", 10};
     EXPECT_NEAR(metrics.TextWidth(arial, L"Hello"), 2278 * 0.2, 1.0);
     EXPECT_NEAR(metrics.Ascent(arial), 0.905 * 200, 1.0);
     EXPECT_NEAR(metrics.Descent(arial), 0.212 * 200, 1.0);
-    EXPECT_NEAR(metrics.TextWidth(Font(L"Courier New", 12), L"abc\u0416"), 4 * 600 * 0.24, 1.0);
+    EXPECT_NEAR(metrics.TextWidth(FontSpec{L"Courier New", 12}, L"abc\u0416"), 4 * 600 * 0.24, 1.0);
 
     Page page;
     page.ops.push_back(Text(2000, 3000, L"Hello", arial));
-    page.ops.push_back(Text(2000, 4000, L"Hello", Font(L"Arial", 20, false, true)));
+    page.ops.push_back(Text(2000, 4000, L"Hello", FontSpec{L"Arial", 20, false, true}));
     MagickFolder folder;
     const std::string file = Save(folder, "metrics.pdf", Write({page}));
     // Both words from x 100 pt, 22.78 and 45.56 pt wide.
@@ -207,7 +197,7 @@ TEST(PdfWriterTest, CharactersTheFaceLacksComeFromAFallbackFace) {
     if (!std::filesystem::exists(dejavu / "DejaVuSans.ttf")) GTEST_SKIP() << "fonts-dejavu-core missing";
     FontFolderProvider provider({kFonts, dejavu});
     TrueTypeFontMetrics metrics(provider);
-    const FontSpec arial = Font(L"Arial", 12);
+    const FontSpec arial{L"Arial", 12};
     Page page;
     page.ops.push_back(Text(1440, 1440, L"Done ✓ ★ ok", arial));
     MagickFolder folder;
@@ -256,8 +246,8 @@ TEST(PdfWriterTest, ImitatedBoldStaysWithItsRun) {
         for (std::size_t i = 0; i + 15 < pixels.size(); ++i) bands[(i / 144) / 36] += 255 - pixels[15 + i];
         return bands;
     };
-    const TextRun top = Text(100, 500, L"Iiii llll", Font(L"Arial", 20, true));
-    const TextRun bottom = Text(100, 1200, L"Iiii llll", Font(L"Arial", 20));
+    const TextRun top = Text(100, 500, L"Iiii llll", FontSpec{L"Arial", 20, true});
+    const TextRun bottom = Text(100, 1200, L"Iiii llll", FontSpec{L"Arial", 20});
     const auto plain = inkPerBand({bottom});
     const auto both = inkPerBand({top, bottom});
     EXPECT_GT(both[0], plain[1] * 5 / 4);
@@ -281,7 +271,7 @@ TEST(PdfWriterTest, DrawingLandsWhereThePageModelPutsIt) {
     page.ops.push_back(Line{100, 600, 1300, 600, 0x0000FF00, 60});
     page.ops.push_back(PictureBox{100, 800, 400, 400, quadrants});
     page.ops.push_back(PictureBox{800, 800, 400, 200, halfClear});
-    page.ops.push_back(Text(800, 300, L"ooo", Font(L"Arial", 10, false, false, true)));
+    page.ops.push_back(Text(800, 300, L"ooo", FontSpec{L"Arial", 10, false, false, true}));
     MagickFolder folder;
     const std::string file = Save(folder, "drawing.pdf", Write({page}));
     Tool("pdftoppm -r 72 '" + file + "' '" + folder / "page" + "'");
@@ -325,7 +315,7 @@ TEST(PdfWriterTest, CompositeGlyphsDrawWholeInTheSubset) {
              {L"A", "A"}, {L"Ä", "Ä"}, {L"Å", "Å"}, {L"É", "É"}, {L"ǻ", "ǻ"}}) {
         Page page;
         page.width = page.height = 1440;
-        page.ops.push_back(Text(200, 1200, letter, Font(L"Arial", 48)));
+        page.ops.push_back(Text(200, 1200, letter, FontSpec{L"Arial", 48}));
         const std::string file = Save(folder, "glyph.pdf", Write({page}));
         Tool("pdftoppm -gray -r 72 '" + file + "' '" + folder / "page" + "'");
         Tool("convert -font '" + (kFonts / "LiberationSans-Regular.ttf").string() +
@@ -350,7 +340,7 @@ bool UseGermanLocale(const MagickFolder& folder) {
 TEST(PdfWriterTest, BytesDoNotDependOnTheLocale) {
     REQUIRE_TOOLS();
     Page page;
-    page.ops.push_back(Text(1441, 1437, L"1.5 × 2,25", Font(L"Arial", 10.5)));
+    page.ops.push_back(Text(1441, 1437, L"1.5 × 2,25", FontSpec{L"Arial", 10.5}));
     page.ops.push_back(Line{1, 3, 1001, 7, 0x00336699, 7});
     page.ops.push_back(Box{13, 17, 1003, 777, 0x00123456, std::nullopt, 15});
     const std::string before = Write({page});
