@@ -16,6 +16,10 @@
 #include <regex>
 #include <sstream>
 
+// glibc keeps the locale path list of a LOCPATH setlocale (the German locale below) for
+// the rest of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:__argz_add_sep\n"; }
+
 namespace tarn::pages {
 namespace {
 
