@@ -113,13 +113,15 @@ screenshots: deps
 			--gtest_filter="ScreenshotTest.*:SelectFieldsScreenshotTest.*"; \
 		status=$$?; wine reg delete "$(SHOTS_KEY)" /f >/dev/null 2>&1; wineserver -w; exit $$status'
 
-# The sample grid's HTML page and its MHTML archive (from `make demo`) as Chromium draws
+# The sample grid's HTML page, its MHTML archive and the chart's archive (from `make demo`) as Chromium draws
 # them, for docs/screenshots (scripts/chromium_shot.py: headless, a throw-away profile,
 # nothing fetched; the archive drawn from a folder of its own).
 HTML_SHOT := docs/screenshots/html-table-sample-grid.png
 MHTML_SHOT := docs/screenshots/mhtml-sample-grid.png
+MHTML_CHART_SHOT := docs/screenshots/mhtml-chart.png
 .PHONY: html-screenshot mhtml-screenshot
 html-screenshot: demo
 	python3 scripts/chromium_shot.py out/demo/demo.html $(HTML_SHOT) 1000x800
 mhtml-screenshot: demo
 	python3 scripts/chromium_shot.py out/demo/demo.mhtml $(MHTML_SHOT) 900x420
+	python3 scripts/chromium_shot.py out/demo/demo-chart.mhtml $(MHTML_CHART_SHOT) 900x540
