@@ -49,8 +49,14 @@ void Cell(std::string& body, std::uint16_t row, std::uint16_t column, std::uint1
 
 EncodedText Encode(std::u16string_view text) {
     EncodedText e;
+    Encode(text, e);
+    return e;
+}
+
+void Encode(std::u16string_view text, EncodedText& e) {
     e.length = text.size();
     e.wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+    e.bytes.clear();
     e.bytes.reserve(text.size() * (e.wide ? 2 : 1));
     for (const char16_t c : text) {
         if (e.wide) {
@@ -59,7 +65,6 @@ EncodedText Encode(std::u16string_view text) {
             U8(e.bytes, c);
         }
     }
-    return e;
 }
 
 void Le16(std::string& out, unsigned v) {

@@ -40,18 +40,26 @@ void SharedStrings::Flush() {
     type_ = biff::kContinue;
 }
 
-void SharedStrings::Remember(Recent& slot, std::uint64_t hash, bool wide, std::string&& bytes) {
+void SharedStrings::Remember(Recent& slot, std::uint64_t hash, bool wide, std::string_view bytes) {
     if (slot.used) recentBytes_ -= slot.bytes.size();
     slot.used = false;
-    slot.bytes = {};
-    if (recentBytes_ + bytes.size() > kRecentBytes) return;
+    if (recentBytes_ + bytes.size() > kRecentBytes) {
+        slot.bytes = {};
+        return;
+    }
     recentBytes_ += bytes.size();
-    slot = {hash, entries_, true, wide, std::move(bytes)};
+    if (slot.bytes.capacity() > 2 * bytes.size() + 64) slot.bytes = {};  // what the budget counts is what it holds
+    slot.hash = hash;
+    slot.index = entries_;
+    slot.used = true;
+    slot.wide = wide;
+    slot.bytes.assign(bytes);  // in the slot's own buffer when it is large enough
 }
 
 std::uint32_t SharedStrings::Add(std::u16string_view text) {
     if (written_) throw std::logic_error("the string table has been written");
-    biff::EncodedText e = biff::Encode(text);
+    biff::EncodedText& e = encoded_;
+    biff::Encode(text, e);
     const std::uint64_t hash = Hash(e.bytes, e.wide);
     Recent& slot = recent_[hash & (kRecentSlots - 1)];
     if (slot.used && slot.hash == hash && slot.wide == e.wide && slot.bytes == e.bytes) {
@@ -87,7 +95,7 @@ std::uint32_t SharedStrings::Add(std::u16string_view text) {
         Flush();
         body_ += static_cast<char>(e.wide ? 1 : 0);
     }
-    Remember(slot, hash, e.wide, std::move(e.bytes));
+    Remember(slot, hash, e.wide, e.bytes);
     ++uses_;
     return entries_++;
 }

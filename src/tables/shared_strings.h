@@ -8,6 +8,7 @@
 #pragma once
 
 #include "common/byte_sink.h"
+#include "tables/biff_records.h"
 #include "tables/scratch_stream.h"
 
 #include <cstdint>
@@ -46,9 +47,10 @@ private:
         std::string bytes;
     };
     void Flush();
-    void Remember(Recent& slot, std::uint64_t hash, bool wide, std::string&& bytes);
+    void Remember(Recent& slot, std::uint64_t hash, bool wide, std::string_view bytes);
 
     ScratchStream scratch_;        // the finished records
+    biff::EncodedText encoded_;    // the text being added
     std::string body_;             // the record being filled
     std::uint16_t type_;           // its type: SST for the first, then CONTINUE
     std::vector<Recent> recent_;   // direct mapped by hash

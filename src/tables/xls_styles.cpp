@@ -100,6 +100,12 @@ std::uint16_t Palette::Index(Colour colour) const {
 
 std::u16string ToUtf16(std::wstring_view text) {
     std::u16string out;
+    ToUtf16(text, out);
+    return out;
+}
+
+void ToUtf16(std::wstring_view text, std::u16string& out) {
+    out.clear();
     out.reserve(text.size());
     for (const wchar_t c : text) {
         const auto code = static_cast<std::uint32_t>(c);
@@ -110,7 +116,6 @@ std::u16string ToUtf16(std::wstring_view text) {
             out += static_cast<char16_t>(code);
         }
     }
-    return out;
 }
 
 std::uint16_t ScaledUnits(double value, double scale, std::uint16_t low, std::uint16_t high) {
@@ -148,17 +153,18 @@ std::size_t StyleTable::Hash::operator()(const CellStyle& s) const noexcept {
 }
 
 std::uint16_t StyleTable::XfIndex(const CellStyle& style) {
-    if (lastIndex_ != 0 && style == last_) return lastIndex_;
-    std::uint16_t index = 15;
-    if (const auto found = indexes_.find(style); found != indexes_.end()) {
-        index = found->second;
-    } else if (styles_.size() < kMaxXfs) {
-        index = static_cast<std::uint16_t>(kFirstCellXf + styles_.size());
-        styles_.push_back(style);
-        indexes_.emplace(style, index);
+    for (const std::uint16_t r : recent_) {
+        if (r != 0 && styles_[r - 1] == style) return static_cast<std::uint16_t>(kFirstCellXf + r - 1);
     }
-    last_ = style;
-    lastIndex_ = index;
+    if (const auto found = indexes_.find(style); found != indexes_.end()) {
+        recent_[nextRecent_++ % recent_.size()] = static_cast<std::uint16_t>(found->second - kFirstCellXf + 1);
+        return found->second;
+    }
+    if (styles_.size() >= kMaxXfs) return 15;
+    const auto index = static_cast<std::uint16_t>(kFirstCellXf + styles_.size());
+    styles_.push_back(style);
+    indexes_.emplace(style, index);
+    recent_[nextRecent_++ % recent_.size()] = static_cast<std::uint16_t>(styles_.size());
     return index;
 }
 

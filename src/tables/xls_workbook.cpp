@@ -90,6 +90,7 @@ struct Workbook::State {
     std::optional<ScratchStream> scratch;
     StyleTable styles;
     SharedStrings strings;
+    std::u16string text;  // the text being written
     std::vector<Sheet> sheets;
     std::vector<drawing::Blip> blips;
     std::vector<std::uint64_t> blipAt;  // where each picture's bytes are in the scratch stream
@@ -346,7 +347,8 @@ void Workbook::WriteText(unsigned row, unsigned column, std::wstring_view text, 
     if (row >= kMaxRows || column >= kMaxColumns) throw std::out_of_range("cell outside a sheet");
     Cell cell{};
     cell.kind = Cell::Kind::Text;
-    cell.text = state_->strings.Add(Cut(ToUtf16(text.substr(0, kMaxTextLength * 2)), kMaxTextLength));
+    ToUtf16(text.substr(0, kMaxTextLength * 2), state_->text);
+    cell.text = state_->strings.Add(Cut(state_->text, kMaxTextLength));
     cell.xf = state_->styles.XfIndex(style);
     state_->Add(row, column, cell);
 }
