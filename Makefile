@@ -80,6 +80,12 @@ screenshots: deps
 			--gtest_filter="ScreenshotTest.*:SelectFieldsScreenshotTest.*"; \
 		status=$$?; wine reg delete "$(SHOTS_KEY)" /f >/dev/null 2>&1; wineserver -w; exit $$status'
 
+# The demo workbook (from `make demo`) as LibreOffice prints it, for docs/screenshots.
+.PHONY: xls-screenshot
+xls-screenshot: demo
+	@command -v pdftoppm >/dev/null || (apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y poppler-utils)
+	scripts/xls_screenshot.sh out/demo/demo.xls docs/screenshots/demo-xls.png
+
 # The sample grid's HTML page (from `make demo`) as Chromium draws it, for docs/screenshots.
 # Debian's chromium, headless, with a throw-away profile and nothing fetched from the network.
 HTML_SHOT := docs/screenshots/html-table-sample-grid.png
