@@ -56,14 +56,11 @@ EncodedText Encode(std::u16string_view text) {
 void Encode(std::u16string_view text, EncodedText& e) {
     e.length = text.size();
     e.wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-    e.bytes.clear();
-    e.bytes.reserve(text.size() * (e.wide ? 2 : 1));
+    e.bytes.resize(text.size() * (e.wide ? 2 : 1));
+    char* out = e.bytes.data();
     for (const char16_t c : text) {
-        if (e.wide) {
-            Le16(e.bytes, c);
-        } else {
-            U8(e.bytes, c);
-        }
+        *out++ = static_cast<char>(c & 0xFF);
+        if (e.wide) *out++ = static_cast<char>(c >> 8);
     }
 }
 

@@ -58,6 +58,7 @@ private:
     // repeat a few styles row after row. Positions in styles_ + 1, 0 when unused.
     std::array<std::uint16_t, 16> recent_{};
     std::size_t nextRecent_ = 0;
+    std::size_t lastRecent_ = 0;
 };
 
 }  // namespace tarn::xls

@@ -127,19 +127,28 @@ struct Workbook::State {
     // Writes the ROW records and cells of the block and moves on to the next block.
     void FlushBlock() {
         // Cells in row and column order; of two cells in one place the later one counts.
-        std::stable_sort(block.begin(), block.end(), [](const Cell& a, const Cell& b) {
+        // They mostly come in that order already.
+        const auto before = [](const Cell& a, const Cell& b) {
             return a.row != b.row ? a.row < b.row : a.column < b.column;
-        });
-        std::vector<Cell> cells;
-        cells.reserve(block.size());
-        for (const Cell& c : block) {
-            if (!cells.empty() && cells.back().row == c.row && cells.back().column == c.column) {
-                cells.back() = c;
-            } else {
-                cells.push_back(c);
+        };
+        const bool ordered = std::adjacent_find(block.begin(), block.end(), [&](const Cell& a, const Cell& b) {
+                                 return !before(a, b);
+                             }) == block.end();
+        std::vector<Cell> sorted;
+        if (!ordered) {
+            std::stable_sort(block.begin(), block.end(), before);
+            sorted.reserve(block.size());
+            for (const Cell& c : block) {
+                if (!sorted.empty() && sorted.back().row == c.row && sorted.back().column == c.column) {
+                    sorted.back() = c;
+                } else {
+                    sorted.push_back(c);
+                }
             }
         }
+        const std::vector<Cell>& cells = ordered ? block : sorted;
         std::string out;
+        out.reserve(cells.size() * 20 + kBlockRows * 20 + 256);
         const unsigned blockEnd = blockStart + kBlockRows;
         std::vector<unsigned> rows;  // those with a ROW record
         auto cell = cells.begin();

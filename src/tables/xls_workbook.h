@@ -27,6 +27,7 @@ enum class HorizontalAlignment : std::uint8_t { General, Left, Centre, Right };
 enum class VerticalAlignment : std::uint8_t { Top, Centre, Bottom };
 
 // How one cell looks. Equal styles share one font and one cell format record.
+// (A field added here is compared in the style table's SameStyle too.)
 struct CellStyle {
     std::wstring fontName = L"Arial";
     double fontSize = 10;  // points
