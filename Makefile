@@ -113,9 +113,14 @@ screenshots: deps
 			--gtest_filter="ScreenshotTest.*:SelectFieldsScreenshotTest.*"; \
 		status=$$?; wine reg delete "$(SHOTS_KEY)" /f >/dev/null 2>&1; wineserver -w; exit $$status'
 
-# The sample grid's HTML page, its MHTML archive and the chart's archive (from `make demo`) as Chromium draws
-# them, for docs/screenshots (scripts/chromium_shot.py: headless, a throw-away profile,
-# nothing fetched; the archive drawn from a folder of its own).
+# The demo workbook (from `make demo`) as LibreOffice prints it, for docs/screenshots.
+.PHONY: xls-screenshot
+xls-screenshot: demo
+	scripts/xls_screenshot.sh out/demo/demo.xls docs/screenshots/demo-xls.png
+
+# The sample grid's HTML page, its MHTML archive and the chart's archive (from `make demo`)
+# as Chromium draws them, for docs/screenshots (scripts/chromium_shot.py: headless, a
+# throw-away profile, nothing fetched; an archive drawn from a folder of its own).
 HTML_SHOT := docs/screenshots/html-table-sample-grid.png
 MHTML_SHOT := docs/screenshots/mhtml-sample-grid.png
 MHTML_CHART_SHOT := docs/screenshots/mhtml-chart.png

@@ -49,17 +49,19 @@ void Cell(std::string& body, std::uint16_t row, std::uint16_t column, std::uint1
 
 EncodedText Encode(std::u16string_view text) {
     EncodedText e;
+    Encode(text, e);
+    return e;
+}
+
+void Encode(std::u16string_view text, EncodedText& e) {
     e.length = text.size();
     e.wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
-    e.bytes.reserve(text.size() * (e.wide ? 2 : 1));
+    e.bytes.resize(text.size() * (e.wide ? 2 : 1));
+    char* out = e.bytes.data();
     for (const char16_t c : text) {
-        if (e.wide) {
-            Le16(e.bytes, c);
-        } else {
-            U8(e.bytes, c);
-        }
+        *out++ = static_cast<char>(c & 0xFF);
+        if (e.wide) *out++ = static_cast<char>(c >> 8);
     }
-    return e;
 }
 
 void Le16(std::string& out, unsigned v) {

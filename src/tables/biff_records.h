@@ -53,6 +53,8 @@ struct EncodedText {
     std::size_t length = 0;  // UTF-16 code units
 };
 EncodedText Encode(std::u16string_view text);
+// The same into `out`, whose buffer is reused.
+void Encode(std::u16string_view text, EncodedText& out);
 
 void Le16(std::string& out, unsigned v);
 void Le32(std::string& out, std::uint32_t v);

@@ -1,7 +1,8 @@
 // SST layout: the counts, then each text as length, option byte and characters. A record
 // holds at most 8224 bytes; a text's length and option byte never split from its first
 // character, and characters that go on in a CONTINUE record are preceded there by the
-// option byte again.
+// option byte again. The counts are known only at the end: they are patched into the
+// first record when the table is written.
 #include "tables/shared_strings.h"
 
 #include "tables/biff_records.h"
@@ -12,113 +13,119 @@
 namespace tarn::xls {
 namespace {
 
+constexpr std::size_t kRecentSlots = 1u << 14;
+constexpr std::size_t kRecentBytes = 4u << 20;  // characters the recent texts may hold
+constexpr std::size_t kMaxBuckets = 128;
+
 std::uint64_t Hash(std::string_view bytes, bool wide) {
     std::uint64_t h = wide ? 0x9E3779B97F4A7C15ull : 0xCBF29CE484222325ull;
     for (const char c : bytes) h = (h ^ static_cast<std::uint8_t>(c)) * 0x100000001B3ull;
-    return h;
+    return h ^ (h >> 29);
 }
 
 }  // namespace
 
-std::string_view SharedStrings::Bytes(std::uint32_t index) const {
-    return std::string_view(pool_).substr(starts_[index], starts_[index + 1] - starts_[index]);
+SharedStrings::SharedStrings() : type_(biff::kSst), recent_(kRecentSlots) {
+    body_.reserve(biff::kMaxRecordBody);
+    biff::Le32(body_, 0);  // uses and entries, patched on Write
+    biff::Le32(body_, 0);
 }
 
-std::uint32_t* SharedStrings::Slot(std::string_view bytes, bool wide, std::uint64_t hash) {
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        std::uint32_t& slot = slots_[i];
-        if (slot == 0) return &slot;
-        const std::uint32_t index = slot - 1;
-        if (hashes_[index] == hash && wide_[index] == wide && Bytes(index) == bytes) return &slot;
-    }
+void SharedStrings::Flush() {
+    std::string record;
+    record.reserve(4 + body_.size());
+    biff::Record(record, type_, body_);
+    scratch_.Append(record);
+    body_.clear();
+    type_ = biff::kContinue;
 }
 
-void SharedStrings::Grow() {
-    slots_.assign(std::max<std::size_t>(1024, slots_.size() * 2), 0);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::uint32_t index = 0; index < unique(); ++index) {
-        std::size_t i = hashes_[index] & mask;
-        while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = index + 1;
+void SharedStrings::Remember(Recent& slot, std::uint64_t hash, bool wide, std::string_view bytes) {
+    if (slot.used) recentBytes_ -= slot.bytes.size();
+    slot.used = false;
+    if (recentBytes_ + bytes.size() > kRecentBytes) {
+        slot.bytes = {};
+        return;
     }
+    recentBytes_ += bytes.size();
+    if (slot.bytes.capacity() > 2 * bytes.size() + 64) slot.bytes = {};  // what the budget counts is what it holds
+    slot.hash = hash;
+    slot.index = entries_;
+    slot.used = true;
+    slot.wide = wide;
+    slot.bytes.assign(bytes);  // in the slot's own buffer when it is large enough
 }
 
 std::uint32_t SharedStrings::Add(std::u16string_view text) {
-    ++uses_;
-    const biff::EncodedText e = biff::Encode(text);
-    if ((unique() + 1) * 2 > slots_.size()) Grow();
+    if (written_) throw std::logic_error("the string table has been written");
+    biff::EncodedText& e = encoded_;
+    biff::Encode(text, e);
     const std::uint64_t hash = Hash(e.bytes, e.wide);
-    std::uint32_t* slot = Slot(e.bytes, e.wide, hash);
-    if (*slot != 0) return *slot - 1;
-    const std::uint32_t index = unique();
-    if (pool_.size() + e.bytes.size() > 0xFFFFFFFFu) throw std::length_error("too much text for a workbook");
-    pool_ += e.bytes;
-    starts_.push_back(static_cast<std::uint32_t>(pool_.size()));
-    wide_.push_back(e.wide);
-    hashes_.push_back(hash);
-    *slot = index + 1;
-    return index;
-}
+    Recent& slot = recent_[hash & (kRecentSlots - 1)];
+    if (slot.used && slot.hash == hash && slot.wide == e.wide && slot.bytes == e.bytes) {
+        ++uses_;
+        return slot.index;
+    }
+    if (entries_ == 0xFFFFFFFFu || scratch_.size() + body_.size() + e.bytes.size() * 2 > 0xF0000000u)
+        throw std::length_error("too much text for a workbook");
 
-// Hands each finished record (header and body) to `emit`.
-template <class Emit>
-void SharedStrings::Lay(std::uint64_t streamOffset, Emit&& emit) const {
     constexpr std::size_t kMax = biff::kMaxRecordBody;
-    const std::uint32_t count = unique();
-    const std::uint32_t perBucket = std::max<std::uint32_t>(8, count / 128 + 1);
-    std::string extSst;
-    biff::Le16(extSst, perBucket);
-
-    std::uint64_t emitted = 0;
-    std::uint16_t type = biff::kSst;
-    std::string body;
-    body.reserve(kMax);
-    biff::Le32(body, uses_);
-    biff::Le32(body, count);
-    const auto flush = [&] {
-        std::string record;
-        biff::Record(record, type, body);
-        emitted += record.size();
-        emit(record);
-        body.clear();
-        type = biff::kContinue;
-    };
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const bool wide = wide_[i];
-        const std::size_t unit = wide ? 2 : 1;
-        std::string_view chars = Bytes(i);
-        if (kMax - body.size() < 3 + unit) flush();
-        if (i % perBucket == 0) {
-            biff::Le32(extSst, static_cast<std::uint32_t>(streamOffset + emitted + 4 + body.size()));
-            biff::Le16(extSst, static_cast<unsigned>(4 + body.size()));
-            biff::Le16(extSst, 0);
+    const std::size_t unit = e.wide ? 2 : 1;
+    if (kMax - body_.size() < 3 + unit) Flush();
+    if (entries_ % perBucket_ == 0) {
+        if (buckets_.size() == kMaxBuckets) {
+            // Twice the entries a bucket: every other bucket start stays one.
+            for (std::size_t i = 0; i < kMaxBuckets / 2; ++i) buckets_[i] = buckets_[2 * i];
+            buckets_.resize(kMaxBuckets / 2);
+            perBucket_ *= 2;
         }
-        biff::Le16(body, static_cast<unsigned>(chars.size() / unit));
-        body += static_cast<char>(wide ? 1 : 0);
-        for (;;) {
-            const std::size_t fits = std::min(chars.size(), (kMax - body.size()) / unit * unit);
-            body.append(chars.substr(0, fits));
-            chars.remove_prefix(fits);
-            if (chars.empty()) break;
-            flush();
-            body += static_cast<char>(wide ? 1 : 0);
+        if (entries_ % perBucket_ == 0) {
+            buckets_.emplace_back(static_cast<std::uint32_t>(scratch_.size() + 4 + body_.size()),
+                                  static_cast<std::uint16_t>(4 + body_.size()));
         }
     }
-    flush();
-    std::string record;
-    biff::Record(record, biff::kExtSst, extSst);
-    emit(record);
+    biff::Le16(body_, static_cast<unsigned>(e.bytes.size() / unit));
+    body_ += static_cast<char>(e.wide ? 1 : 0);
+    std::string_view chars = e.bytes;
+    for (;;) {
+        const std::size_t fits = std::min(chars.size(), (kMax - body_.size()) / unit * unit);
+        body_.append(chars.substr(0, fits));
+        chars.remove_prefix(fits);
+        if (chars.empty()) break;
+        Flush();
+        body_ += static_cast<char>(e.wide ? 1 : 0);
+    }
+    Remember(slot, hash, e.wide, e.bytes);
+    ++uses_;
+    return entries_++;
 }
 
 std::uint64_t SharedStrings::Size() const {
-    std::uint64_t size = 0;
-    Lay(0, [&](const std::string& record) { size += record.size(); });
-    return size;
+    const std::uint64_t open = body_.empty() ? 0 : 4 + body_.size();
+    return scratch_.size() + open + 4 + 2 + 8 * buckets_.size();
 }
 
-void SharedStrings::Write(ByteSink& out, std::uint64_t streamOffset) const {
-    Lay(streamOffset, [&](const std::string& record) { out.Write(record); });
+void SharedStrings::Write(ByteSink& out, std::uint64_t streamOffset) {
+    if (written_) throw std::logic_error("the string table has been written");
+    written_ = true;
+    if (!body_.empty()) Flush();
+    std::string counts;
+    biff::Le32(counts, uses_);
+    biff::Le32(counts, entries_);
+    scratch_.Patch(4, counts);
+    scratch_.CopyTo(out, 0, scratch_.size());
+
+    std::string extSst;
+    biff::Le16(extSst, perBucket_);
+    for (const auto& [offset, inRecord] : buckets_) {
+        biff::Le32(extSst, static_cast<std::uint32_t>(streamOffset + offset));
+        biff::Le16(extSst, inRecord);
+        biff::Le16(extSst, 0);
+    }
+    std::string record;
+    biff::Record(record, biff::kExtSst, extSst);
+    out.Write(record);
+    recent_ = {};
 }
 
 }  // namespace tarn::xls

@@ -1,45 +1,67 @@
-// The shared string table of a workbook: every distinct cell text once, in the order of
-// first use, written as an SST record whose excess continues in CONTINUE records, and the
-// EXTSST index over it. Texts are kept as they will be stored (one byte per character when
-// they can be), so the table costs little more than its characters. Portable.
+// The shared string table of a workbook, written as it fills: each cell text becomes an
+// entry of the SST record (its excess continuing in CONTINUE records) the moment it is
+// added, and the finished records wait in a scratch file until the workbook is saved, so
+// memory stays flat however much text a workbook holds. A text used again shares its
+// entry while it is among the recently added texts; one seen longer ago gets another
+// entry (a table may hold a text more than once). The EXTSST index over the entries is
+// kept to at most 128 buckets by doubling their size. Portable.
 #pragma once
 
 #include "common/byte_sink.h"
+#include "tables/biff_records.h"
+#include "tables/scratch_stream.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarn::xls {
 
 class SharedStrings {
 public:
-    // The text's index in the table; adds it when it is new. Each call counts one use.
+    // The finished records wait in a new file of the table's own in the temporary folder.
+    SharedStrings();
+
+    // The index of the text's entry; adds one unless the text is among the recent ones.
+    // Each call counts one use.
     std::uint32_t Add(std::u16string_view text);
 
-    [[nodiscard]] std::uint32_t unique() const noexcept { return static_cast<std::uint32_t>(wide_.size()); }
+    [[nodiscard]] std::uint32_t unique() const noexcept { return entries_; }
     [[nodiscard]] std::uint32_t uses() const noexcept { return uses_; }
 
     // The bytes Write writes.
     [[nodiscard]] std::uint64_t Size() const;
     // Writes the SST (with its CONTINUE records) and EXTSST records; `streamOffset` is the
-    // workbook stream position of the SST record's first byte.
-    void Write(ByteSink& out, std::uint64_t streamOffset) const;
+    // workbook stream position of the SST record's first byte. The table takes no more
+    // texts afterwards.
+    void Write(ByteSink& out, std::uint64_t streamOffset);
 
 private:
-    template <class Emit>
-    void Lay(std::uint64_t streamOffset, Emit&& emit) const;
-    std::string_view Bytes(std::uint32_t index) const;
-    std::uint32_t* Slot(std::string_view bytes, bool wide, std::uint64_t hash);
-    void Grow();
+    struct Recent {
+        std::uint64_t hash = 0;
+        std::uint32_t index = 0;
+        bool used = false;
+        bool wide = false;
+        std::string bytes;
+    };
+    void Flush();
+    void Remember(Recent& slot, std::uint64_t hash, bool wide, std::string_view bytes);
 
-    std::string pool_;                      // the texts' stored characters, one after another
-    std::vector<std::uint32_t> starts_{0};  // where each text starts in pool_, and the end
-    std::vector<bool> wide_;                // two bytes per character
-    std::vector<std::uint64_t> hashes_;
-    std::vector<std::uint32_t> slots_;  // open addressing: index + 1, 0 when free
+    ScratchStream scratch_;        // the finished records
+    biff::EncodedText encoded_;    // the text being added
+    std::string body_;             // the record being filled
+    std::uint16_t type_;           // its type: SST for the first, then CONTINUE
+    std::vector<Recent> recent_;   // direct mapped by hash
+    std::size_t recentBytes_ = 0;  // characters the recent texts hold
+    std::uint32_t perBucket_ = 8;
+    // Each bucket's first entry: its offset from the SST record's start, and from the
+    // start of the record that holds it.
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> buckets_;
+    std::uint32_t entries_ = 0;
     std::uint32_t uses_ = 0;
+    bool written_ = false;
 };
 
 }  // namespace tarn::xls

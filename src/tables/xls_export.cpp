@@ -85,18 +85,39 @@ public:
             messages_.ShowProgress(text);
         });
     }
+    // The running count, every tenth record; painted at most ten times a second, which is
+    // as often as anyone reads it (each painting costs more than writing a row).
+    void Count(long counter) noexcept {
+        if (counter % 10 != 0) return;
+        const ULONGLONG now = GetTickCount64();
+        if (now - shownAt_ < 100) return;
+        shownAt_ = now;
+        Show(std::to_wstring(counter) + L" records ...");
+    }
     void Close() noexcept { messages_.CloseProgress(); }
     void ShowCompleted(std::wstring_view text) const noexcept { messages_.ShowCompleted(text); }
 
 private:
     ExportMessages messages_{false};
     bool failed_ = false;
+    ULONGLONG shownAt_ = GetTickCount64();
 };
 
 std::wstring ReadLocaleText(LCTYPE type, const wchar_t* fallback) {
     wchar_t buffer[80];
     const int n = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, static_cast<int>(std::size(buffer)));
     return n > 1 ? std::wstring(buffer, static_cast<std::size_t>(n - 1)) : std::wstring(fallback);
+}
+
+// A text setting into `out`, in the buffer `out` already has: the export reads two
+// texts a cell, and a heap allocation costs more than the rest of writing it.
+void AssignText(const VARIANT& value, std::wstring& out) {
+    if (V_VT(&value) == VT_BSTR) {
+        const BSTR text = V_BSTR(&value);
+        out.assign(text ? text : L"", text ? SysStringLen(text) : 0);
+    } else {
+        out = VariantToText(value);
+    }
 }
 
 // Cell pictures as PNG bytes, converted once per picture handle.
@@ -188,11 +209,11 @@ public:
             if (height <= 0 || grid_.RowHidden(r)) continue;
             const xls::RowPlace place = xls::PlaceRow(static_cast<unsigned long>(r), repeated_);
             while (place.sheet > sheet_) NextSheet();
-            SheetRow row = ReadRow(r, height, fixedRows);
-            row.row = place.row;
-            WriteRow(row);
-            if (static_cast<unsigned>(r) < repeated_) header_.push_back(std::move(row));
-            if (++counter % 10 == 0) progress.Show(std::to_wstring(counter) + L" records ...");
+            ReadRow(r, height, fixedRows, row_);
+            row_.row = place.row;
+            WriteRow(row_);
+            if (static_cast<unsigned>(r) < repeated_) header_.push_back(row_);
+            progress.Count(++counter);
         }
         return counter;
     }
@@ -212,28 +233,28 @@ private:
         for (const SheetRow& row : header_) WriteRow(row);
     }
 
-    SheetRow ReadRow(long r, long heightTwips, long fixedRows) {
-        SheetRow row;
+    // Into `row`, whose cells' buffers are reused from row to row.
+    void ReadRow(long r, long heightTwips, long fixedRows, SheetRow& row) {
         row.height = xls::RowHeightPoints(heightTwips, twipsPerPixelY_);
+        row.cells.resize(columns_.size());
         for (unsigned i = 0; i < columns_.size(); ++i) {
             const long c = columns_[i];
-            SheetCell cell;
+            SheetCell& cell = row.cells[i];
             cell.column = i;
-            cell.style = ReadStyle(r, c, i, fixedRows);
+            ReadStyle(r, c, i, fixedRows, cell.style);
             ReadValue(r, c, i, static_cast<long>(xls::RowPixels(row.height)), cell);
-            row.cells.push_back(std::move(cell));
         }
-        return row;
     }
 
-    xls::CellStyle ReadStyle(long r, long c, unsigned i, long fixedRows) {
-        xls::CellStyle style;
-        style.fontName = VariantToText(grid_.Cell(CellSetting::FontName, r, c));
+    void ReadStyle(long r, long c, unsigned i, long fixedRows, xls::CellStyle& style) {
+        AssignText(grid_.Cell(CellSetting::FontName, r, c), style.fontName);
         style.fontSize = VariantToDouble(grid_.Cell(CellSetting::FontSize, r, c));
         style.bold = r == 0 || grid_.CellBool(CellSetting::FontBold, r, c);
         style.underline = grid_.CellBool(CellSetting::FontUnderline, r, c);
         style.italic = grid_.CellBool(CellSetting::FontItalic, r, c);
         style.fontColour = static_cast<xls::Colour>(OleColorToRgb(grid_.CellLong(CellSetting::ForeColor, r, c)));
+        style.filled = false;
+        style.fill = 0xFFFFFF;  // as a new style has it
         if (r < fixedRows) {
             style.filled = true;
             style.fill = static_cast<xls::Colour>(backColorFixed_);
@@ -242,21 +263,24 @@ private:
             style.filled = true;
             style.fill = static_cast<xls::Colour>(OleColorToRgb(back));
         }
-        if (alignments_[i]) {
-            style.horizontal = alignments_[i]->horizontal;
-            style.vertical = alignments_[i]->vertical;
-        }
-        return style;
+        style.horizontal = alignments_[i] ? alignments_[i]->horizontal : xls::HorizontalAlignment::General;
+        style.vertical = alignments_[i] ? alignments_[i]->vertical : xls::VerticalAlignment::Bottom;
+        style.numberFormat.clear();
+        style.quotePrefix = false;
     }
 
     void ReadValue(long r, long c, unsigned i, long rowPixels, SheetCell& cell) {
+        cell.kind = SheetCell::Kind::Blank;
+        cell.number = 0;
+        cell.picture = nullptr;
+        cell.dx = cell.dy = 0;
         if (const long check = grid_.CellLong(CellSetting::Checkbox, r, c); check != 0) {
             cell.kind = SheetCell::Kind::Text;
             cell.text = check == 1 ? L"Yes" : L"No";
             return;
         }
         const ComPtr<IDispatch> picture = grid_.CellPicture(r, c);
-        cell.text = grid_.CellText(r, c);
+        AssignText(grid_.Cell(CellSetting::Text, r, c), cell.text);
         if (picture && cell.text.empty()) {
             cell.picture = pictures_.Get(picture.Get());
             if (cell.picture) {
@@ -324,6 +348,7 @@ private:
     std::wstring sheetName_;
     unsigned sheet_ = 0;
     std::vector<SheetRow> header_;
+    SheetRow row_;  // the row being written
     CellPictures pictures_;
 };
 

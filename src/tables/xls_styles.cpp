@@ -100,6 +100,16 @@ std::uint16_t Palette::Index(Colour colour) const {
 
 std::u16string ToUtf16(std::wstring_view text) {
     std::u16string out;
+    ToUtf16(text, out);
+    return out;
+}
+
+void ToUtf16(std::wstring_view text, std::u16string& out) {
+    if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {  // Windows: already UTF-16
+        out.assign(reinterpret_cast<const char16_t*>(text.data()), text.size());
+        return;
+    }
+    out.clear();
     out.reserve(text.size());
     for (const wchar_t c : text) {
         const auto code = static_cast<std::uint32_t>(c);
@@ -110,7 +120,6 @@ std::u16string ToUtf16(std::wstring_view text) {
             out += static_cast<char16_t>(code);
         }
     }
-    return out;
 }
 
 std::uint16_t ScaledUnits(double value, double scale, std::uint16_t low, std::uint16_t high) {
@@ -147,18 +156,39 @@ std::size_t StyleTable::Hash::operator()(const CellStyle& s) const noexcept {
     return h;
 }
 
+namespace {
+
+// operator== with the cheap fields first: styles that differ mostly differ there.
+bool SameStyle(const CellStyle& a, const CellStyle& b) {
+    return a.horizontal == b.horizontal && a.vertical == b.vertical && a.quotePrefix == b.quotePrefix &&
+           a.bold == b.bold && a.italic == b.italic && a.underline == b.underline && a.filled == b.filled &&
+           a.fill == b.fill && a.fontColour == b.fontColour && a.fontSize == b.fontSize &&
+           a.numberFormat == b.numberFormat && a.fontName == b.fontName;
+}
+
+}  // namespace
+
 std::uint16_t StyleTable::XfIndex(const CellStyle& style) {
-    if (lastIndex_ != 0 && style == last_) return lastIndex_;
-    std::uint16_t index = 15;
-    if (const auto found = indexes_.find(style); found != indexes_.end()) {
-        index = found->second;
-    } else if (styles_.size() < kMaxXfs) {
-        index = static_cast<std::uint16_t>(kFirstCellXf + styles_.size());
-        styles_.push_back(style);
-        indexes_.emplace(style, index);
+    // From the one after the last found: cells that come in column order find theirs first.
+    for (std::size_t i = 1; i <= recent_.size(); ++i) {
+        const std::size_t at = (lastRecent_ + i) % recent_.size();
+        const std::uint16_t r = recent_[at];
+        if (r != 0 && SameStyle(styles_[r - 1], style)) {
+            lastRecent_ = at;
+            return static_cast<std::uint16_t>(kFirstCellXf + r - 1);
+        }
     }
-    last_ = style;
-    lastIndex_ = index;
+    if (const auto found = indexes_.find(style); found != indexes_.end()) {
+        lastRecent_ = nextRecent_++ % recent_.size();
+        recent_[lastRecent_] = static_cast<std::uint16_t>(found->second - kFirstCellXf + 1);
+        return found->second;
+    }
+    if (styles_.size() >= kMaxXfs) return 15;
+    const auto index = static_cast<std::uint16_t>(kFirstCellXf + styles_.size());
+    styles_.push_back(style);
+    indexes_.emplace(style, index);
+    lastRecent_ = nextRecent_++ % recent_.size();
+    recent_[lastRecent_] = static_cast<std::uint16_t>(styles_.size());
     return index;
 }
 

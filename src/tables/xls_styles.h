@@ -36,6 +36,8 @@ std::uint16_t ScaledUnits(double value, double scale, std::uint16_t low, std::ui
 
 // Texts as the workbook stores them (UTF-16) and back, whatever the width of wchar_t.
 std::u16string ToUtf16(std::wstring_view text);
+// The same into `out`, whose buffer is reused.
+void ToUtf16(std::wstring_view text, std::u16string& out);
 std::wstring FromUtf16(std::u16string_view text);
 
 class StyleTable {
@@ -52,8 +54,11 @@ private:
     };
     std::unordered_map<CellStyle, std::uint16_t, Hash> indexes_;
     std::vector<CellStyle> styles_;  // in the order of their cell format indexes
-    CellStyle last_;
-    std::uint16_t lastIndex_ = 0;
+    // The styles last asked for, compared before any hashing: a sheet's columns mostly
+    // repeat a few styles row after row. Positions in styles_ + 1, 0 when unused.
+    std::array<std::uint16_t, 16> recent_{};
+    std::size_t nextRecent_ = 0;
+    std::size_t lastRecent_ = 0;
 };
 
 }  // namespace tarn::xls

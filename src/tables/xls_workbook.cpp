@@ -90,6 +90,7 @@ struct Workbook::State {
     std::optional<ScratchStream> scratch;
     StyleTable styles;
     SharedStrings strings;
+    std::u16string text;  // the text being written
     std::vector<Sheet> sheets;
     std::vector<drawing::Blip> blips;
     std::vector<std::uint64_t> blipAt;  // where each picture's bytes are in the scratch stream
@@ -126,19 +127,28 @@ struct Workbook::State {
     // Writes the ROW records and cells of the block and moves on to the next block.
     void FlushBlock() {
         // Cells in row and column order; of two cells in one place the later one counts.
-        std::stable_sort(block.begin(), block.end(), [](const Cell& a, const Cell& b) {
+        // They mostly come in that order already.
+        const auto before = [](const Cell& a, const Cell& b) {
             return a.row != b.row ? a.row < b.row : a.column < b.column;
-        });
-        std::vector<Cell> cells;
-        cells.reserve(block.size());
-        for (const Cell& c : block) {
-            if (!cells.empty() && cells.back().row == c.row && cells.back().column == c.column) {
-                cells.back() = c;
-            } else {
-                cells.push_back(c);
+        };
+        const bool ordered = std::adjacent_find(block.begin(), block.end(), [&](const Cell& a, const Cell& b) {
+                                 return !before(a, b);
+                             }) == block.end();
+        std::vector<Cell> sorted;
+        if (!ordered) {
+            std::stable_sort(block.begin(), block.end(), before);
+            sorted.reserve(block.size());
+            for (const Cell& c : block) {
+                if (!sorted.empty() && sorted.back().row == c.row && sorted.back().column == c.column) {
+                    sorted.back() = c;
+                } else {
+                    sorted.push_back(c);
+                }
             }
         }
+        const std::vector<Cell>& cells = ordered ? block : sorted;
         std::string out;
+        out.reserve(cells.size() * 20 + kBlockRows * 20 + 256);
         const unsigned blockEnd = blockStart + kBlockRows;
         std::vector<unsigned> rows;  // those with a ROW record
         auto cell = cells.begin();
@@ -346,7 +356,8 @@ void Workbook::WriteText(unsigned row, unsigned column, std::wstring_view text, 
     if (row >= kMaxRows || column >= kMaxColumns) throw std::out_of_range("cell outside a sheet");
     Cell cell{};
     cell.kind = Cell::Kind::Text;
-    cell.text = state_->strings.Add(Cut(ToUtf16(text.substr(0, kMaxTextLength * 2)), kMaxTextLength));
+    ToUtf16(text.substr(0, kMaxTextLength * 2), state_->text);
+    cell.text = state_->strings.Add(Cut(state_->text, kMaxTextLength));
     cell.xf = state_->styles.XfIndex(style);
     state_->Add(row, column, cell);
 }

@@ -1,6 +1,7 @@
 // An Excel 97-2003 workbook (BIFF8 records in a compound file), written without Excel.
 // The caller adds sheets and, within a sheet, rows in ascending order; cells go to a
-// scratch stream as they come, so memory stays flat in the number of rows, and Save
+// scratch stream as they come, and their texts to the shared string table, which spills to
+// a scratch file of its own: memory stays flat in the number of rows and of texts. Save
 // assembles the compound file. Portable.
 #pragma once
 
@@ -26,6 +27,7 @@ enum class HorizontalAlignment : std::uint8_t { General, Left, Centre, Right };
 enum class VerticalAlignment : std::uint8_t { Top, Centre, Bottom };
 
 // How one cell looks. Equal styles share one font and one cell format record.
+// (A field added here is compared in the style table's SameStyle too.)
 struct CellStyle {
     std::wstring fontName = L"Arial";
     double fontSize = 10;  // points
@@ -56,7 +58,8 @@ class Workbook {
 public:
     // The cells wait in a scratch file of the workbook's own in the temporary folder.
     Workbook();
-    // The cells wait in `scratchFile`, which is emptied first; the caller deletes it.
+    // The cells wait in `scratchFile`, which is emptied first; the caller deletes it. (The
+    // shared strings still wait in a file of their own in the temporary folder.)
     explicit Workbook(const std::filesystem::path& scratchFile);
     ~Workbook();
     Workbook(const Workbook&) = delete;

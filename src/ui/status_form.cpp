@@ -53,7 +53,16 @@ StatusForm::StatusForm() : dpi_(ScreenDpiY()) {
     HWND owner = GetActiveWindow();
     HWND window = CreateWindowExW(exStyle, kClassName, kDefaultTitle, style, 0, 0, width, height, owner, nullptr,
                                   ModuleHandle(), this);
-    ThrowLastErrorIf(!window, L"Creating the progress window");
+    if (!window) {
+        // No destructor runs for a form that was never made: the class goes now, or it
+        // would outlive this module (the form's reference is all that keeps it loaded) and
+        // a later load would find it registered with a procedure that is gone. Another
+        // thread's window keeps it registered.
+        const DWORD error = GetLastError();
+        UnregisterClassW(kClassName, ModuleHandle());
+        SetLastError(error);
+        ThrowLastError(L"Creating the progress window");
+    }
     window_.reset(window);
     CentreWindow(window, owner);
 }

@@ -140,6 +140,29 @@ TEST(XlsRecords, SharedStringsContinueWithTheOptionByte) {
     EXPECT_TRUE(SameBytes(sink.bytes(), expected.get()));
 }
 
+// EXTSST keeps at most 128 buckets: past 1,024 entries a bucket holds 16, and each start
+// is still where an entry begins.
+TEST(XlsRecords, SharedStringIndexDoublesItsBuckets) {
+    SharedStrings table;
+    for (unsigned i = 0; i < 1030; ++i) {
+        std::u16string digits;
+        for (const char c : std::to_string(i)) digits += static_cast<char16_t>(c);
+        EXPECT_EQ(table.Add(digits), i);
+    }
+    MemorySink sink;
+    table.Write(sink, 100);
+    const std::string& bytes = sink.bytes();
+    ASSERT_EQ(bytes.size(), table.Size());
+    // 65 buckets of 16 texts; the last holds 6
+    ASSERT_GT(bytes.size(), 4u + 2 + 65 * 8);
+    const std::string extSst = bytes.substr(bytes.size() - (4 + 2 + 65 * 8));
+    Bytes expected;
+    expected.Le16(0x00FF).Le16(2 + 65 * 8).Le16(16);
+    expected.Le32(100 + 12).Le16(12).Le16(0);  // entry 0
+    expected.Le32(100 + 82).Le16(82).Le16(0);  // entry 16: after "0" to "15"
+    EXPECT_TRUE(SameBytes(extSst.substr(0, 22), expected.get()));
+}
+
 // The header, the FAT and the directory of a compound file with one stream: a short stream
 // in the mini stream (64-byte sectors, chained in the mini FAT), a long one in sectors.
 TEST(XlsRecords, CompoundFileLayout) {

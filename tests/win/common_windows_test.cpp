@@ -57,6 +57,33 @@ TEST_F(CommonWindowsTest, ProgressShowsTheLatestMessageUnderItsTitleWithoutTakin
     EXPECT_EQ(ReadWhileBusy(L"again").caption, L"Export") << "made again, with its own title";
 }
 
+// Refuses to make the progress window, as a session that takes no more windows does.
+LRESULT CALLBACK RefuseProgressWindow(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[64] = L"";
+    if (code == HCBT_CREATEWND && GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64) &&
+        std::wstring_view(name) == StatusForm::kClassName)
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A progress window that could not be made leaves no class behind (the class would
+// outlive the module that holds its window procedure), and the next one is made.
+TEST_F(CommonWindowsTest, ProgressWindowThatCannotBeMadeLeavesNoClassBehind) {
+    StatusForm::Unload();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, RefuseProgressWindow, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(hook);
+    EXPECT_THROW(StatusForm::Current(), ComError);
+    UnhookWindowsHookEx(hook);
+    EXPECT_FALSE(StatusForm::IsLoaded());
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    EXPECT_FALSE(GetClassInfoExW(ModuleHandle(), StatusForm::kClassName, &wc));
+
+    StatusForm::Current().ShowMessage(L"made after all");
+    EXPECT_EQ(ReadWhileBusy(L"made after all").caption, L"Export");
+    StatusForm::Unload();
+}
+
 constexpr wchar_t kCsvFilter[] = L"Comma Separated Values (*.CSV;*.CDF)|*.csv;*.cdf|All (*.*)|*.*";
 
 TEST_F(CommonWindowsTest, SaveDialogReplacesAnExistingFileOnlyAfterTheUserAgrees) {
