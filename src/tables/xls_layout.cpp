@@ -59,7 +59,9 @@ std::optional<RecognisedValue> RecogniseNumber(std::wstring_view text, const Num
         }
     }
     if (digits == 0 || (grouped && groupLength != 3)) return std::nullopt;
-    if (text[intStart] == L'0' && digits > 1) return std::nullopt;  // "007" is a code, not seven
+    // "007" is seven that shows its leading zeros: a whole number with the format "000".
+    const bool zeroPadded = text[intStart] == L'0' && digits > 1;
+    if (zeroPadded && grouped) return std::nullopt;
 
     std::size_t decimals = 0;
     if (i < text.size() && text[i] == c.decimal) {
@@ -86,10 +88,12 @@ std::optional<RecognisedValue> RecogniseNumber(std::wstring_view text, const Num
         ++i;
         scale = 100;
         format = (grouped ? L"#,##0" : L"0") + ZeroDecimals(decimals) + L"%";
+    } else if (zeroPadded && decimals == 0) {
+        format.assign(digits, L'0');
     } else if (!grouped && decimals == 0) {
         format.clear();  // a plain whole number shows as itself in General
     }
-    if (i != text.size()) return std::nullopt;
+    if (i != text.size() || (zeroPadded && format != std::wstring(digits, L'0'))) return std::nullopt;
 
     const std::optional<double> value = ParseAscii(ascii);
     if (!value) return std::nullopt;

@@ -26,16 +26,19 @@ TEST(XlsNumbers, TextsBecomeNumbersOnlyWhenNothingShownIsLost) {
                                 {L"12%", 0.12, L"0%"},
                                 {L"-2.5%", -0.025, L"0.0%"},
                                 {L"1.5E+03", 1500, L"0.0E+00"},
-                                {L"123456789012345", 123456789012345.0, L""}}) {
+                                {L"123456789012345", 123456789012345.0, L""},
+                                {L"007", 7, L"000"},
+                                {L"-0042", -42, L"0000"}}) {
         const std::optional<RecognisedValue> got = RecogniseNumber(c.text, english);
         ASSERT_TRUE(got) << Show(c.text);
         EXPECT_DOUBLE_EQ(got->value, c.value) << Show(c.text);
         EXPECT_EQ(got->numberFormat, c.format) << Show(c.text);
     }
-    // Leading zeros, misplaced separators, blanks, a "+", 16 digits, overflow, other scripts' digits.
+    // Leading zeros beyond whole numbers, misplaced separators, blanks, a "+", 16 digits,
+    // overflow, other scripts' digits.
     for (const wchar_t* text :
-         {L"007", L"1,5", L"12,34,567", L"1234,567", L",123", L"1,234.", L" 12", L"12 ", L"+5", L"-", L"", L".5",
-          L"1234567890123456", L"1,234E5", L"1e9999", L"12abc", L"\u0661\u0662"})
+         {L"1,5", L"007.5", L"0,123", L"12,34,567", L"1234,567", L",123", L"1,234.", L" 12", L"12 ", L"+5", L"-", L"",
+          L".5", L"1234567890123456", L"1,234E5", L"1e9999", L"12abc", L"\u0661\u0662"})
         EXPECT_FALSE(RecogniseNumber(text, english)) << Show(text);
 
     const NumberConventions german{L',', L'.'};

@@ -87,8 +87,8 @@ TEST_F(XlsExportTest, CellsKeepTheirPlaceLookAndValues) {
     const bool comma = std::wstring(decimal) == L",";
     ExpectFacts(facts, {"sheet 0 'Quarterly_stock_of_the_nor_...' 5 5", "frozen 1 0", "width 0 5120", "width 1 3413",
                         "height 3 450 1",
-                        "cell 0 1 0 text '007' | font Courier New 240 1 1 1 #C00000 | fill #FFFF00 | align 3 1 | "
-                        "format General | prefix 1",
+                        "cell 0 1 0 number 7.0 | font Courier New 240 1 1 1 #C00000 | fill #FFFF00 | align 3 1 | "
+                        "format 000 | prefix 0",
                         "cell 0 1 1 number 1234.5 | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
                         "format #,##0.00 | prefix 0",
                         "cell 0 3 1 number 0.12 | font Tahoma 160 0 0 0 #000000 | fill none | align 1 1 | "
