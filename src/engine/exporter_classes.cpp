@@ -7,6 +7,7 @@
 #include "html/mhtml_export.h"
 #include "mail/document_export.h"
 #include "print/image_export.h"
+#include "print/pdf_export.h"
 #include "tables/delimited_export.h"
 #include "tables/xls_export.h"
 
@@ -115,6 +116,13 @@ HRESULT ExportPrinterObject::put_Preview(VARIANT_BOOL* value) {
 }
 
 ExportPDFObject::ExportPDFObject() { DiscardOptions(kOptImageFormat | kOptImageHeight | kOptImageWidth); }
+bool ExportPDFObject::DoExportTable(IDispatch* table) { return ExportPdfTable(options(), table); }
+bool ExportPDFObject::DoExportChart(IDispatch* chart) { return ExportPdfChart(options(), chart); }
+bool ExportPDFObject::DoExportPicture(IPictureDisp* picture) { return ExportPdfPicture(options(), picture); }
+bool ExportPDFObject::DoExportEMFFile(const std::wstring& path) { return DoExportImageFile(path); }
+bool ExportPDFObject::DoExportImageFile(const std::wstring& path) { return ExportPdfImageFile(options(), path); }
+bool ExportPDFObject::DoExportRTF(const std::wstring& rtf) { return ExportPdfRtf(options(), rtf); }
+bool ExportPDFObject::DoExportText(const std::wstring& text) { return ExportPdfText(options(), text); }
 
 // The page is written by an ExportHTML of its own, its options set one by one through the
 // exporter interface as a host would set them (DefaultPrinter is not among them). Its

@@ -103,9 +103,19 @@ private:
     bool preview_ = false;
 };
 
+// PDF files (print/pdf_export.h); a metafile is laid out as an image file.
 class ExportPDFObject final : public ExporterClass<ExportPDFObject, _ExportPDF> {
 public:
     ExportPDFObject();
+
+protected:
+    bool DoExportTable(IDispatch* table) override;
+    bool DoExportChart(IDispatch* chart) override;
+    bool DoExportPicture(IPictureDisp* picture) override;
+    bool DoExportEMFFile(const std::wstring& path) override;
+    bool DoExportImageFile(const std::wstring& path) override;
+    bool DoExportRTF(const std::wstring& rtf) override;
+    bool DoExportText(const std::wstring& text) override;
 };
 
 // Creates the exporter a method-table entry names, with the entry's creation setting made
