@@ -35,6 +35,28 @@ def ensure_prefix():
     # window goes away; drawing its own frames removes the wait.
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
                    env=env(), check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    install_fonts()
+
+
+# The metric-compatible Liberation faces stand in for the fonts documents are printed in,
+# so PDF files embed and measure real TrueType faces; Wine finds them in the prefix's Fonts
+# folder and maps the Windows names through FontSubstitutes.
+FONTS = pathlib.Path("/usr/share/fonts/truetype/liberation2")
+SUBSTITUTES = {"Arial": "Liberation Sans", "Courier New": "Liberation Mono", "Times New Roman": "Liberation Serif"}
+
+
+def install_fonts():
+    folder = PREFIX / "drive_c" / "windows" / "Fonts"
+    if not FONTS.is_dir() or not folder.is_dir():
+        return
+    for font in FONTS.glob("*.ttf"):
+        link = folder / font.name
+        if not link.exists():
+            link.symlink_to(font)
+    key = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes"
+    for name, substitute in SUBSTITUTES.items():
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", substitute, "/f"],
+                       env=env(), check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def stop_server():

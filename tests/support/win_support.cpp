@@ -220,6 +220,31 @@ std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pai
     return FileBytes(result);
 }
 
+std::string PdfReading(const std::wstring& pdf) {
+    // As for Identify: no process to wait on, but a result that appears complete.
+    const std::wstring answer = pdf + L".reading.txt";
+    const std::string source = UnixPath(pdf), target = UnixPath(answer);
+    if (source.empty() || target.empty()) return {};
+    const std::string command = "/bin/sh -c \"{ /usr/bin/qpdf --check '" + source +
+                                "'; echo ==; /usr/bin/pdftotext -layout '" + source +
+                                "' -; echo ==; /usr/bin/pdffonts '" + source + "'; } > '" + target +
+                                ".part' 2>&1; mv '" + target + ".part' '" + target + "'\"";
+    std::wstring line(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0)),
+                      L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), static_cast<int>(line.size()));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return {};
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, ui::Milliseconds(30000))) return {};
+    std::string text = FileBytes(answer);
+    DeleteFileW(answer.c_str());
+    return text;
+}
+
 std::vector<std::string> VtableMembers(REFIID iid) {
     ComPtr<ITypeLib> lib;
     ComPtr<ITypeInfo> info, vtable;
@@ -484,7 +509,8 @@ HRESULT GridProxy::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARA
         if (V_VT(&first) == VT_I4 && V_I4(&first) == failArgument_ && excep) {
             *excep = EXCEPINFO{};
             excep->bstrSource = SysAllocString(L"ExportTestHost");
-            excep->bstrDescription = SysAllocString((L"Row " + std::to_wstring(failArgument_) + L" cannot be read").c_str());
+            excep->bstrDescription =
+                SysAllocString((L"Row " + std::to_wstring(failArgument_) + L" cannot be read").c_str());
             excep->scode = E_FAIL;
             return DISP_E_EXCEPTION;
         }

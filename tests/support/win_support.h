@@ -118,6 +118,11 @@ std::wstring TestPicture(std::wstring_view name);
 std::string MhtmlReading(const std::wstring& archive,
                          const std::vector<std::pair<int, std::wstring>>& expectations = {});
 
+// poppler and qpdf reading a PDF file (run as Linux programs from Wine): `qpdf --check`,
+// a line "==", `pdftotext -layout`, "==", `pdffonts`, with their error output. Empty when
+// they cannot be run.
+std::string PdfReading(const std::wstring& pdf);
+
 // The members of a dual interface's vtable in slot order after IDispatch's seven, as
 // "name get|put|func in|inout ...", read from the component's embedded type library.
 std::vector<std::string> VtableMembers(REFIID iid);
