@@ -327,7 +327,8 @@ If WScript.Arguments.Count >= 2 Then
     chart.Width = 9000
     chart.Height = 6000
     chart.DeskColor = RGB(240, 240, 232)
-    methods = Array(Array("PNG", "png"), Array("GIF", "gif"), Array("JPEG", "jpg"), Array("MHTML", "mhtml"))
+    methods = Array(Array("PNG", "png"), Array("GIF", "gif"), Array("JPEG", "jpg"), Array("MHTML", "mhtml"), _
+                    Array("PDF", "pdf"))
     For Each method In methods
         target = fso.BuildPath(folder, "demo-chart." & method(1))
         engine.TargetFilename = target
