@@ -22,7 +22,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -34,6 +36,7 @@ namespace {
 constexpr wchar_t kPdfFilter[] = L"Adobe PDF Files (*.pdf)|*.pdf|All (*.*)|*.*";
 constexpr wchar_t kImageHeaderMargin[] = L"1 inch";
 constexpr wchar_t kChartHeaderMargin[] = L".5 inches";
+constexpr int kMetafileSide = 3000;
 
 using Content = std::function<void(pages::PageComposer&)>;
 
@@ -113,6 +116,18 @@ bool ExportPdf(ExportOptions& o, std::wstring_view headerMargin, const Content& 
 std::shared_ptr<const pages::PictureData> LoadPicture(const std::wstring& path) {
     ImageConverter converter;
     if (!converter.Load(path)) throw ComError(E_FAIL, L"The picture " + path + L" cannot be read.");
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const bool metafile = bytes.size() > 44 && std::memcmp(bytes.data() + 40, " EMF", 4) == 0;
+    // A metafile is drawn again at three times its screen size (up to kMetafileSide pixels),
+    // so its lines stay sharp when the page is printed or zoomed.
+    if (metafile) {
+        const int side = std::max(converter.image().width(), converter.image().height());
+        const double scale = std::min(3.0, static_cast<double>(kMetafileSide) / std::max(side, 1));
+        if (scale > 1 && converter.SetRenderSize(static_cast<int>(converter.image().width() * scale), 0) &&
+            !converter.Load(path))
+            throw ComError(E_FAIL, L"The picture " + path + L" cannot be read.");
+    }
     const Image& image = converter.image();
     auto data = std::make_shared<pages::PictureData>();
     data->width = static_cast<unsigned>(image.width());
@@ -120,11 +135,9 @@ std::shared_ptr<const pages::PictureData> LoadPicture(const std::wstring& path) 
     data->bgra.resize(image.pixels().size() * 4);
     std::memcpy(data->bgra.data(), image.pixels().data(), data->bgra.size());
     data->hasAlpha = !image.IsOpaque();
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() > 2 && bytes[0] == '\xFF' && bytes[1] == '\xD8')
         data->jpeg = std::move(bytes);
-    else if (bytes.size() > 44 && std::memcmp(bytes.data() + 40, " EMF", 4) == 0)
+    else if (metafile)
         data->metafile = std::move(bytes);
     return data;
 }
