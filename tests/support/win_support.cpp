@@ -11,6 +11,8 @@
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <optional>
 #include <stdexcept>
 
@@ -220,7 +222,7 @@ std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pai
     return FileBytes(result);
 }
 
-std::string PdfReading(const std::wstring& pdf) {
+PdfReadBack PdfReading(const std::wstring& pdf) {
     // As for Identify: no process to wait on, but a result that appears complete.
     const std::wstring answer = pdf + L".reading.txt";
     const std::string source = UnixPath(pdf), target = UnixPath(answer);
@@ -240,9 +242,29 @@ std::string PdfReading(const std::wstring& pdf) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, ui::Milliseconds(30000))) return {};
-    std::string text = FileBytes(answer);
+    const std::string reading = FileBytes(answer);
     DeleteFileW(answer.c_str());
-    return text;
+    // Three parts, each ended by a line "==" but the last.
+    std::vector<std::string> parts;
+    for (std::size_t begin = 0;;) {
+        const std::size_t end = reading.find("==\n", begin);
+        parts.push_back(reading.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
+        if (end == std::string::npos) break;
+        begin = end + 3;
+    }
+    if (parts.size() != 3) return {reading, {}, {}};
+    PdfReadBack result{parts[0], parts[1], {}};
+    std::istringstream lines(parts[2]);
+    bool table = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("---")) table = true;
+        if (!table || line.starts_with("---")) continue;
+        std::istringstream words(line);
+        const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+        // name type... encoding emb sub uni object-number generation
+        if (w.size() >= 6) result.embedded.push_back(w[w.size() - 5]);
+    }
+    return result;
 }
 
 std::vector<std::string> VtableMembers(REFIID iid) {

@@ -118,10 +118,15 @@ std::wstring TestPicture(std::wstring_view name);
 std::string MhtmlReading(const std::wstring& archive,
                          const std::vector<std::pair<int, std::wstring>>& expectations = {});
 
-// poppler and qpdf reading a PDF file (run as Linux programs from Wine): `qpdf --check`,
-// a line "==", `pdftotext -layout`, "==", `pdffonts`, with their error output. Empty when
-// they cannot be run.
-std::string PdfReading(const std::wstring& pdf);
+// qpdf and poppler reading a PDF file, run as Linux programs from Wine: `qpdf --check`'s
+// report, `pdftotext -layout`'s text, and the "emb" column of every font `pdffonts` lists.
+// All empty when they cannot be run.
+struct PdfReadBack {
+    std::string check;
+    std::string text;
+    std::vector<std::string> embedded;
+};
+PdfReadBack PdfReading(const std::wstring& pdf);
 
 // The members of a dual interface's vtable in slot order after IDispatch's seven, as
 // "name get|put|func in|inout ...", read from the component's embedded type library.

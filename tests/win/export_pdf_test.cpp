@@ -3,37 +3,8 @@
 // target that cannot be written, which leaves nothing behind.
 #include "win_support.h"
 
-#include <sstream>
-
 namespace tarn::test {
 namespace {
-
-// The part of a PdfReading between the n-th and the next "==" line.
-std::string Section(const std::string& reading, int n) {
-    std::size_t begin = 0;
-    for (int i = 0; i < n; ++i) begin = reading.find("==\n", begin) + 3;
-    const std::size_t end = reading.find("==\n", begin);
-    return reading.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
-}
-
-// The "emb" column of every font pdffonts lists, in order.
-std::vector<std::string> EmbeddedColumn(const std::string& fonts) {
-    std::vector<std::string> result;
-    std::istringstream lines(fonts);
-    std::string line;
-    bool table = false;
-    while (std::getline(lines, line)) {
-        if (line.starts_with("---")) {
-            table = true;
-            continue;
-        }
-        if (!table || line.empty()) continue;
-        std::istringstream words(line);
-        std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
-        if (w.size() >= 6) result.push_back(w[w.size() - 5]);
-    }
-    return result;
-}
 
 using PdfExportTest = ComTest;
 
@@ -46,29 +17,25 @@ TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedd
     ASSERT_TRUE(ExportTable(exporter.Get(), grid.object()));
     EXPECT_EQ(TargetOf(exporter.Get()), folder / L"stock.pdf");
 
-    const std::string table = PdfReading(folder / L"stock.pdf");
-    EXPECT_NE(Section(table, 0).find("No syntax or stream encoding errors"), std::string::npos) << table;
-    const std::string text = Section(table, 1);
+    const PdfReadBack table = PdfReading(folder / L"stock.pdf");
+    EXPECT_NE(table.check.find("No syntax or stream encoding errors"), std::string::npos) << table.check;
     for (const char* expected :
          {"Harbour stock list", "Spring count", "Page 1", "Item", "Apples", "North", "1,250.00", "Quay", "Note | misc"})
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-    EXPECT_EQ(text.find("Old stock"), std::string::npos) << "a hidden row\n" << text;
-    const std::vector<std::string> tableFonts = EmbeddedColumn(Section(table, 2));
-    EXPECT_FALSE(tableFonts.empty()) << table;
-    for (const std::string& embedded : tableFonts) EXPECT_EQ(embedded, "yes") << Section(table, 2);
+        EXPECT_NE(table.text.find(expected), std::string::npos) << expected << "\n" << table.text;
+    EXPECT_EQ(table.text.find("Old stock"), std::string::npos) << "a hidden row\n" << table.text;
+    EXPECT_FALSE(table.embedded.empty());
+    for (const std::string& embedded : table.embedded) EXPECT_EQ(embedded, "yes");
 
     auto textExporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"notes.pdf"});
     VARIANT_BOOL result = VARIANT_FALSE;
     ASSERT_EQ(textExporter->ExportText(unique_bstr(L"Ledger line one\r\nSecond ledger line").get(), &result), S_OK);
     EXPECT_EQ(result, VARIANT_TRUE);
-    const std::string notes = PdfReading(folder / L"notes.pdf");
-    EXPECT_NE(Section(notes, 0).find("No syntax or stream encoding errors"), std::string::npos) << notes;
-    const std::string notesText = Section(notes, 1);
-    EXPECT_LT(notesText.find("Ledger line one"), notesText.find("Second ledger line")) << notesText;
-    EXPECT_NE(notesText.find("Page 1"), std::string::npos) << notesText;
-    const std::vector<std::string> notesFonts = EmbeddedColumn(Section(notes, 2));
-    EXPECT_FALSE(notesFonts.empty()) << notes;
-    for (const std::string& embedded : notesFonts) EXPECT_EQ(embedded, "yes") << Section(notes, 2);
+    const PdfReadBack notes = PdfReading(folder / L"notes.pdf");
+    EXPECT_NE(notes.check.find("No syntax or stream encoding errors"), std::string::npos) << notes.check;
+    EXPECT_LT(notes.text.find("Ledger line one"), notes.text.find("Second ledger line")) << notes.text;
+    EXPECT_NE(notes.text.find("Page 1"), std::string::npos) << notes.text;
+    EXPECT_FALSE(notes.embedded.empty());
+    for (const std::string& embedded : notes.embedded) EXPECT_EQ(embedded, "yes");
     EXPECT_EQ(folder.Files(), (std::vector<std::wstring>{L"notes.pdf", L"stock.pdf"}));
 }
 
