@@ -23,6 +23,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +53,30 @@ std::wstring Widen(const char* text) {
     return wide;
 }
 
+// The maker's mark drawn at the foot of every page: a navy ring with a tail, on transparent.
+std::shared_ptr<const pages::PictureData> Logo() {
+    static const std::shared_ptr<const pages::PictureData> logo = [] {
+        constexpr int kWidth = 44, kHeight = 40;
+        auto data = std::make_shared<pages::PictureData>();
+        data->width = kWidth;
+        data->height = kHeight;
+        data->hasAlpha = true;
+        data->bgra.assign(kWidth * kHeight * 4, 0);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const double dx = x + 0.5 - 20, dy = y + 0.5 - 19;
+                const double r = std::sqrt(dx * dx + dy * dy);
+                const bool ring = r >= 11 && r <= 17;
+                const bool tail = x >= 24 && x <= 41 && y >= 24 && std::abs(y - x) <= 2;
+                if (!ring && !tail) continue;
+                std::uint8_t* p = &data->bgra[static_cast<std::size_t>(y * kWidth + x) * 4];
+                p[0] = 0x44, p[1] = 0x2A, p[2] = 0x1F, p[3] = 0xFF;
+            }
+        return data;
+    }();
+    return logo;
+}
+
 // The header and footer texts; date and time are taken once, here.
 pages::PageDecoration DecorationOf(const ExportOptions& o) {
     pages::PageDecoration decoration;
@@ -64,6 +90,7 @@ pages::PageDecoration DecorationOf(const ExportOptions& o) {
     GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128, nullptr);
     decoration.date = date;
     decoration.time = pages::MediumTime(now.wHour, now.wMinute);
+    decoration.logo = Logo();
     return decoration;
 }
 
