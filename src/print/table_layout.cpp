@@ -12,6 +12,7 @@ namespace {
 constexpr int kCellPaddingX = 60;
 constexpr int kCellPaddingY = 30;
 constexpr int kCheckSize = 195;
+constexpr int kMinCheckSize = 90;
 constexpr int kTwipsPerPixel = 15;  // cell pictures are drawn at their size on a 96 DPI screen
 constexpr int kGridLineWidth = 15;
 
@@ -191,18 +192,19 @@ private:
         }
 
         Colour fore = cell.foreColour.value_or(fixed ? look_.foreColourFixed : look_.foreColour);
-        if (cell.check != CheckState::None && innerWidth >= kCheckSize && innerHeight >= kCheckSize) {
-            int boxX = cell.text.empty() ? AlignIn(innerX, innerWidth, kCheckSize, alignment.horizontal) : innerX;
-            int boxY = AlignIn(innerY, innerHeight, kCheckSize, alignment.vertical);
-            page.ops.push_back(Box{boxX, boxY, kCheckSize, kCheckSize, 0xFFFFFF, fore, kGridLineWidth});
+        // A low row (the usual 16-pixel one) gets a smaller box rather than none.
+        const int s = std::min({kCheckSize, innerWidth, innerHeight});
+        if (cell.check != CheckState::None && s >= kMinCheckSize) {
+            int boxX = cell.text.empty() ? AlignIn(innerX, innerWidth, s, alignment.horizontal) : innerX;
+            int boxY = AlignIn(innerY, innerHeight, s, alignment.vertical);
+            page.ops.push_back(Box{boxX, boxY, s, s, 0xFFFFFF, fore, kGridLineWidth});
             if (cell.check == CheckState::Checked) {
-                int s = kCheckSize;
                 page.ops.push_back(Line{boxX + s / 5, boxY + s / 2, boxX + s * 2 / 5, boxY + s * 3 / 4, fore, 30});
                 page.ops.push_back(Line{boxX + s * 2 / 5, boxY + s * 3 / 4, boxX + s * 4 / 5, boxY + s / 4, fore, 30});
             }
             if (!cell.text.empty()) {
-                innerX += kCheckSize + kCellPaddingX;
-                innerWidth -= kCheckSize + kCellPaddingX;
+                innerX += s + kCellPaddingX;
+                innerWidth -= s + kCellPaddingX;
             }
         }
         if (cell.text.empty() || innerWidth <= 0) return;

@@ -180,5 +180,24 @@ TEST(TableLayout, CellsAlignClipMergeAndTakeTheirColours) {
         << "shrunk into the cell, keeping its proportions";
 }
 
+TEST(TableLayout, ACheckBoxShrinksIntoALowRow) {
+    TableData table;
+    table.columnWidths = {1000};
+    table.rowHeights = {240};  // 16 pixels: 180 twips inside the padding
+    TableCell unchecked;
+    unchecked.check = CheckState::Unchecked;
+    table.cells = {{unchecked}};
+    FakeMetrics metrics;
+    PageCollector sink;
+    PageComposer composer({}, {}, metrics, sink);
+    ComposeTable(composer, table, L"", L"");
+    composer.Finish();
+    std::vector<std::vector<int>> boxes;
+    for (const DrawOp& op : sink.pages[0].ops) {
+        if (const auto* box = std::get_if<Box>(&op)) boxes.push_back({box->width, box->height});
+    }
+    EXPECT_EQ(boxes, (std::vector<std::vector<int>>{{1000, 240}, {180, 180}}));
+}
+
 }  // namespace
 }  // namespace tarn::pages
