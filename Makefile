@@ -118,6 +118,12 @@ screenshots: deps
 xls-screenshot: demo
 	scripts/xls_screenshot.sh out/demo/demo.xls docs/screenshots/demo-xls.png
 
+# The demo's PDF files (from `make demo`) as poppler's cairo renderer draws their first pages.
+.PHONY: pdf-screenshot
+pdf-screenshot: demo
+	pdftocairo -png -r 80 -singlefile out/demo/demo.pdf docs/screenshots/pdf-sample-grid
+	pdftocairo -png -r 60 -singlefile out/demo/demo-chart.pdf docs/screenshots/pdf-chart
+
 # The sample grid's HTML page, its MHTML archive and the chart's archive (from `make demo`)
 # as Chromium draws them, for docs/screenshots (scripts/chromium_shot.py: headless, a
 # throw-away profile, nothing fetched; an archive drawn from a folder of its own).
