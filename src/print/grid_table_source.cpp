@@ -19,7 +19,9 @@ pages::Colour ColourOf(long oleColour) {
     return static_cast<pages::Colour>(oleColour) & 0xFFFFFFu;
 }
 
-std::shared_ptr<const pages::PictureData> PictureDataOf(const Image& image) {
+}  // namespace
+
+std::shared_ptr<pages::PictureData> PictureDataOf(const Image& image) {
     auto data = std::make_shared<pages::PictureData>();
     data->width = static_cast<unsigned>(image.width());
     data->height = static_cast<unsigned>(image.height());
@@ -28,8 +30,6 @@ std::shared_ptr<const pages::PictureData> PictureDataOf(const Image& image) {
     data->hasAlpha = !image.IsOpaque();
     return data;
 }
-
-}  // namespace
 
 GridTableSource::GridTableSource(GridTable& grid) : grid_(grid) {
     long rows = std::max(0L, grid.Rows()), cols = std::max(0L, grid.Cols());

@@ -11,6 +11,11 @@
 
 namespace tarn {
 
+class Image;
+
+// An image's pixels as page picture data, shared by the pages that show it.
+std::shared_ptr<pages::PictureData> PictureDataOf(const Image& image);
+
 class GridTableSource : public pages::TableSource {
 public:
     // Reads the counts, sizes and colours at once; cells are read as the layout asks for them.

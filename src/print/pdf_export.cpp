@@ -155,13 +155,7 @@ std::shared_ptr<const pages::PictureData> LoadPicture(const std::wstring& path) 
             !converter.Load(path))
             throw ComError(E_FAIL, L"The picture " + path + L" cannot be read.");
     }
-    const Image& image = converter.image();
-    auto data = std::make_shared<pages::PictureData>();
-    data->width = static_cast<unsigned>(image.width());
-    data->height = static_cast<unsigned>(image.height());
-    data->bgra.resize(image.pixels().size() * 4);
-    std::memcpy(data->bgra.data(), image.pixels().data(), data->bgra.size());
-    data->hasAlpha = !image.IsOpaque();
+    auto data = PictureDataOf(converter.image());
     if (bytes.size() > 2 && bytes[0] == '\xFF' && bytes[1] == '\xD8')
         data->jpeg = std::move(bytes);
     else if (metafile)

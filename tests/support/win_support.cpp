@@ -164,28 +164,39 @@ std::string UnixPath(const std::wstring& path) {
     HeapFree(GetProcessHeap(), 0, unix);
     return result;
 }
-}  // namespace
 
-std::string Identify(const std::wstring& path, const char* format) {
-    // Wine cannot wait for a Linux process: the answer is written under another name and
-    // renamed when complete, and the test waits for the name.
-    const std::wstring answer = path + L".identify.txt";
-    const std::string source = UnixPath(path), target = UnixPath(answer);
-    if (source.empty() || target.empty()) return {};
-    const std::string command = "/bin/sh -c \"/usr/bin/identify -format '" + std::string(format) + "' '" + source +
-                                "' > '" + target + ".part' 2>&1; mv '" + target + ".part' '" + target + "'\"";
-    std::wstring line(command.begin(), command.end());
+// Runs a Linux shell command and returns what it printed (standard output and errors), or
+// nothing when it could not start or did not finish within `timeout`. Wine cannot wait for a
+// Linux process: the output is written under another name and renamed when complete, and
+// the wait is for that name. `answer` names the file, which is removed afterwards.
+std::optional<std::string> RunLinux(const std::string& command, const std::wstring& answer, ui::Milliseconds timeout) {
+    const std::string target = UnixPath(answer);
+    if (target.empty()) return std::nullopt;
+    const std::string shell =
+        "/bin/sh -c \"{ " + command + "; } > '" + target + ".part' 2>&1; mv '" + target + ".part' '" + target + "'\"";
+    // The command is UTF-8 (Linux paths); Wine hands it on as such.
+    std::wstring line(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, shell.c_str(), -1, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, shell.c_str(), -1, line.data(), static_cast<int>(line.size()));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return {};
+        return std::nullopt;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, ui::Milliseconds(30000))) return {};
+    if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, timeout)) return std::nullopt;
     std::string text = FileBytes(answer);
     DeleteFileW(answer.c_str());
     return text;
+}
+}  // namespace
+
+std::string Identify(const std::wstring& path, const char* format) {
+    const std::string source = UnixPath(path);
+    if (source.empty()) return {};
+    return RunLinux("/usr/bin/identify -format '" + std::string(format) + "' '" + source + "'", path + L".identify.txt",
+                    ui::Milliseconds(30000))
+        .value_or("");
 }
 
 std::filesystem::path SourceRoot() {
@@ -200,50 +211,22 @@ std::wstring TestPicture(std::wstring_view name) {
 
 std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pair<int, std::wstring>>& expectations) {
     ScratchFolder out;
-    const std::wstring result = out / L"reading.txt";
-    std::string command = "/usr/bin/python3 \"" + UnixPath((SourceRoot() / L"tests/support/mhtml_check.py").wstring()) +
-                          "\" \"" + UnixPath(archive) + "\" --out \"" + UnixPath(out.path()) + "/reading.txt\"";
+    std::string command = "/usr/bin/python3 '" + UnixPath((SourceRoot() / L"tests/support/mhtml_check.py").wstring()) +
+                          "' '" + UnixPath(archive) + "'";
     for (const auto& [index, file] : expectations)
-        command += " --expect \"" + std::to_string(index) + "=" + UnixPath(file) + "\"";
-    // The command is UTF-8 (Linux paths); Wine hands it on as such.
-    std::wstring line(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0)),
-                      L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), static_cast<int>(line.size()));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    // As for Identify: no process to wait on, but a result that appears complete.
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return "error: cannot start python3";
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!ui::WaitUntil([&] { return std::filesystem::exists(result); }, ui::Milliseconds(60000)))
-        return "error: no reading within 60 s";
-    return FileBytes(result);
+        command += " --expect '" + std::to_string(index) + "=" + UnixPath(file) + "'";
+    return RunLinux(command, out / L"reading.txt", ui::Milliseconds(60000)).value_or("error: no reading within 60 s");
 }
 
 PdfReadBack PdfReading(const std::wstring& pdf) {
-    // As for Identify: no process to wait on, but a result that appears complete.
-    const std::wstring answer = pdf + L".reading.txt";
-    const std::string source = UnixPath(pdf), target = UnixPath(answer);
-    if (source.empty() || target.empty()) return {};
-    const std::string command = "/bin/sh -c \"{ /usr/bin/qpdf --check '" + source +
-                                "'; echo ==; /usr/bin/pdftotext -layout '" + source +
-                                "' -; echo ==; /usr/bin/pdffonts '" + source + "'; } > '" + target +
-                                ".part' 2>&1; mv '" + target + ".part' '" + target + "'\"";
-    std::wstring line(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0)),
-                      L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, line.data(), static_cast<int>(line.size()));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return {};
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    if (!ui::WaitUntil([&] { return std::filesystem::exists(answer); }, ui::Milliseconds(30000))) return {};
-    const std::string reading = FileBytes(answer);
-    DeleteFileW(answer.c_str());
+    const std::string source = UnixPath(pdf);
+    if (source.empty()) return {};
+    const std::optional<std::string> answer =
+        RunLinux("/usr/bin/qpdf --check '" + source + "'; echo ==; /usr/bin/pdftotext -layout '" + source +
+                     "' -; echo ==; /usr/bin/pdffonts '" + source + "'",
+                 pdf + L".reading.txt", ui::Milliseconds(30000));
+    if (!answer) return {};
+    const std::string& reading = *answer;
     // Three parts, each ended by a line "==" but the last.
     std::vector<std::string> parts;
     for (std::size_t begin = 0;;) {
