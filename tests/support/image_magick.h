@@ -2,6 +2,8 @@
 // files decoded to RGBA by `convert`, properties read by `identify`.
 #pragma once
 
+#include "scratch_folder.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -21,50 +23,10 @@ inline constexpr const char* kIdentify = "/usr/bin/identify";
 inline bool HaveImageMagick() { return std::filesystem::exists(kConvert) && std::filesystem::exists(kIdentify); }
 
 // A scratch folder for the files handed to ImageMagick, removed afterwards.
-class MagickFolder {
+class MagickFolder : public ScratchFolder {
 public:
-    MagickFolder() {
-        static int count = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("tarn-magick-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
-        std::filesystem::create_directories(path_);
-    }
-    ~MagickFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    MagickFolder(const MagickFolder&) = delete;
-    MagickFolder& operator=(const MagickFolder&) = delete;
-
-    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-        const std::filesystem::path file = path_ / name;
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return file.string();
-    }
-    std::vector<std::uint8_t> Read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
-        return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
+    MagickFolder() : ScratchFolder("magick") {}
 };
-
-// Runs a command and returns its standard output; `ok` tells whether it exited with 0.
-inline std::string RunCommand(const std::string& command, bool& ok) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        ok = false;
-        return output;
-    }
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;) output.append(buffer, n);
-    ok = pclose(pipe) == 0;
-    return output;
-}
 
 // Decodes every file in one run of convert; each result is the file's RGBA pixels, turned
 // upright by its recorded orientation.

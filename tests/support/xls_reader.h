@@ -3,6 +3,8 @@
 // their first words.
 #pragma once
 
+#include "scratch_folder.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,47 +24,8 @@ inline std::filesystem::path XlsDumpScript() {
 
 inline bool HaveXlrd() { return std::system("/usr/bin/python3 -c 'import xlrd' 2>/dev/null") == 0; }
 
-// A scratch folder, removed afterwards.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::string& tag) {
-        static int count = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("tarn-" + tag + "-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::filesystem::path file = path_ / name;
-        std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return file.string();
-    }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 // Runs a shell command; returns its standard output and error, and whether it exited with 0.
-inline std::string Run(const std::string& command, bool& ok) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) {
-        ok = false;
-        return output;
-    }
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof(buffer), pipe)) > 0;) output.append(buffer, n);
-    ok = pclose(pipe) == 0;
-    return output;
-}
+inline std::string Run(const std::string& command, bool& ok) { return RunCommand(command + " 2>&1", ok); }
 
 // xlrd's compound file reader on the Workbook stream of `file`, compared with the bytes of
 // `raw`: "same N" or where they differ.
