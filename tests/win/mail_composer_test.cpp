@@ -1,0 +1,184 @@
+// The e-mail composer as the user meets it: a modeless window on the test's thread, driven
+// from a watcher thread while this thread pumps its messages.
+#include "win_support.h"
+#include "common/registry_support.h"
+#include "common/screen_metrics.h"
+#include "mail/html_email_form.h"
+
+#include <atomic>
+
+namespace tarn::test {
+namespace {
+
+using mail::HtmlEmailForm;
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Quillonsoft\\Quillon Export Engine\\Settings";
+constexpr wchar_t kSizeValue[] = L"FormSize_HTMLEmailFormSend Message";
+constexpr wchar_t kStateValue[] = L"WindowState_HTMLEmailFormSend Message";
+constexpr wchar_t kPage[] =
+    L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
+    L"<table>\r\n<tr><td>Pears</td><td>3</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n";
+
+// Dispatches this thread's messages until `done` or 20 seconds.
+void PumpUntil(const std::function<bool()>& done) {
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!done() && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+// Runs `steps` on a watcher thread while this thread keeps the composer alive.
+template <class Result>
+Result Drive(std::function<Result()> steps) {
+    std::atomic<bool> finished{false};
+    ui::Watcher<Result> watcher([&]() -> Result {
+        struct Finish {
+            std::atomic<bool>& flag;
+            ~Finish() { flag = true; }
+        } finish{finished};
+        return steps();
+    });
+    PumpUntil([&] { return finished.load(); });
+    return watcher.Get();
+}
+
+void CloseComposer(HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    PumpUntil([&] { return !IsWindow(window); });
+}
+
+class ComposerTest : public CommonUiTest {
+protected:
+    void SetUp() override {
+        CommonUiTest::SetUp();
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kSizeValue);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kStateValue);
+        WriteBytes(page_, Ansi(kPage));
+        WriteBytes(text_, "a < b\r\n  indented");
+    }
+    void TearDown() override {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kSizeValue);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kStateValue);
+        CommonUiTest::TearDown();
+    }
+    static std::wstring Body(HWND window) { return ui::Window(window).Control(HtmlEmailForm::kBody).Text(); }
+
+    ScratchFolder scratch_;
+    std::wstring page_ = scratch_ / L"report.htm";
+    std::wstring text_ = scratch_ / L"notes.txt";
+};
+
+// The subject and caption follow the file and the subject box; the body shows the page's
+// text, cells as tab-separated rows, and a text file as it is written.
+TEST_F(ComposerTest, SubjectCaptionAndBodyFollowTheFile) {
+    HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
+    ASSERT_TRUE(window);
+    const ui::Window form(window);
+    EXPECT_EQ(form.Text(), L"EMailing: report - Message (HTML)");
+    EXPECT_EQ(form.Control(HtmlEmailForm::kTxtSubject).Text(), L"EMailing: report");
+    EXPECT_EQ(Body(window), L"Stock today\r\nPears\t3\r\n");
+    // An emptied subject reads "Untitled" once the subject box loses the focus.
+    SetFocus(form.Control(HtmlEmailForm::kTxtSubject).hwnd());
+    SetWindowTextW(form.Control(HtmlEmailForm::kTxtSubject).hwnd(), L"");
+    SetFocus(form.Control(HtmlEmailForm::kTxtTo).hwnd());
+    EXPECT_EQ(form.Text(), L"Untitled - Message (HTML)");
+    CloseComposer(window);
+
+    window = HtmlEmailForm::SendMessageFor(text_, L"Weekly notes", L"someone@example.com");
+    EXPECT_EQ(ui::Window(window).Text(), L"Weekly notes - Message (Plain Text)");
+    EXPECT_EQ(Body(window), L"a < b\r\n  indented\r\n");
+    CloseComposer(window);
+}
+
+// Send wants To, then From; with both, the edited page is saved in place of the file and a
+// failed delivery says so and keeps the window; the addresses are remembered for the next.
+TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses) {
+    WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Server", L"127.0.0.1", false);
+    WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Port", L"1", false);
+    HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
+    ASSERT_TRUE(window);
+    const std::wstring to = L"ann" + std::to_wstring(GetTickCount64()) + L"@example.com";
+    const auto seen = Drive<std::vector<ui::MessageBoxView>>([&] {
+        const ui::Window form(window);
+        std::vector<ui::MessageBoxView> boxes;
+        auto sendAndAnswer = [&] {
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(HtmlEmailForm::kCmdSend, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(form.Control(HtmlEmailForm::kCmdSend).hwnd()));
+            boxes.push_back(ui::WaitForMessageBox());
+            boxes.back().window.PressButton(L"OK");
+            boxes.back().window.WaitUntilGone();
+        };
+        sendAndAnswer();
+        form.Control(HtmlEmailForm::kTxtTo).SetText(to);
+        sendAndAnswer();
+        form.Control(HtmlEmailForm::kTxtFrom).SetText(L"me@example.com");
+        form.Control(HtmlEmailForm::kBody).SetText(L"Stock today\r\nApples\t12\r\n");
+        sendAndAnswer();
+        return boxes;
+    });
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].caption, L"EMailing: report - Message (HTML)");
+    EXPECT_EQ(seen[0].text, L"Please enter a Recipient in the 'To' box.");
+    EXPECT_EQ(seen[0].icon, ui::Icon::Exclamation);
+    EXPECT_EQ(seen[1].text, L"Please enter a From address.");
+    EXPECT_EQ(seen[2].caption, L"Send Failed");
+    EXPECT_EQ(seen[2].icon, ui::Icon::Exclamation);
+    EXPECT_EQ(seen[2].text.rfind(L"Send Failed.  Check your SMTP settings and try again.\r\n\r\nError ", 0), 0u)
+        << Narrow(seen[2].text);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_EQ(FileBytes(page_), Ansi(L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
+                                     L"<table>\r\n<tr><td>Apples</td><td>12</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n"));
+    CloseComposer(window);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Server");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Port");
+
+    window = HtmlEmailForm::SendMessageFor(text_, L"", L"");
+    const std::vector<std::wstring> remembered = ui::Window(window).Control(HtmlEmailForm::kTxtTo).Entries();
+    ASSERT_FALSE(remembered.empty());
+    EXPECT_EQ(remembered.front(), to);
+    EXPECT_EQ(ui::Window(window).Control(HtmlEmailForm::kTxtFrom).Entries().front(), L"me@example.com");
+    CloseComposer(window);
+}
+
+// A stored rectangle with only 300 twips on the screen comes back at 400, 400 twips with
+// its size; one wholly off the screen is ignored and the window keeps its own place.
+TEST_F(ComposerTest, PlacementComesBackOnlyWhereEnoughOfItIsOnTheScreen) {
+    const long tx = TwipsPerPixelX(), ty = TwipsPerPixelY();
+    const long screenWidth = GetSystemMetrics(SM_CXSCREEN) * tx;
+    HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
+    RECT defaultPlace{};
+    GetWindowRect(window, &defaultPlace);
+    CloseComposer(window);
+
+    WriteRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kSizeValue,
+                       std::to_wstring(screenWidth - 300) + L",1500,7500,6600");
+    WriteRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kStateValue, L"0");
+    window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
+    RECT placed{};
+    GetWindowRect(window, &placed);
+    EXPECT_EQ(placed.left, 400 / tx);
+    EXPECT_EQ(placed.top, 400 / ty);
+    EXPECT_EQ(placed.right - placed.left, 7500 / tx);
+    EXPECT_EQ(placed.bottom - placed.top, 6600 / ty);
+    CloseComposer(window);
+    // Closing stored where it was.
+    EXPECT_EQ(ReadRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kSizeValue, L""),
+              std::to_wstring(400 / tx * tx) + L"," + std::to_wstring(400 / ty * ty) + L"," +
+                  std::to_wstring(7500 / tx * tx) + L"," + std::to_wstring(6600 / ty * ty));
+
+    WriteRegistryValue(HKEY_CURRENT_USER, kSettingsKey, kSizeValue, L"-20000,-20000,7500,6600");
+    window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
+    GetWindowRect(window, &placed);
+    EXPECT_EQ(placed.left, defaultPlace.left);
+    EXPECT_EQ(placed.top, defaultPlace.top);
+    EXPECT_EQ(placed.right - placed.left, defaultPlace.right - defaultPlace.left);
+    CloseComposer(window);
+}
+
+}  // namespace
+}  // namespace tarn::test
