@@ -16,7 +16,7 @@ target_link_libraries(ExportTestHost PRIVATE ole32 oleaut32 uuid user32 gdi32 ad
 # send-to tests start in place of a real program.
 add_executable(command_line_recorder ${TESTHOST_DIR}/tools/command_line_recorder.cpp)
 target_link_options(command_line_recorder PRIVATE ${TARN_STATIC_RUNTIME} -municode)
-add_dependencies(ExportTestHost command_line_recorder)
+add_dependencies(win_tests ExportTestHost command_line_recorder)
 
 # A smoke test: the grid and chart answer the members the component tests rely on, read
 # through the engine's own late-bound facade (tarn_core).
