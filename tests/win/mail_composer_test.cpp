@@ -19,9 +19,9 @@ constexpr wchar_t kPage[] =
     L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
     L"<table>\r\n<tr><td>Pears</td><td>3</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n";
 
-// Dispatches this thread's messages until `done` or 20 seconds.
-void PumpUntil(const std::function<bool()>& done) {
-    const ULONGLONG deadline = GetTickCount64() + 20000;
+// Dispatches this thread's messages until `done` or `milliseconds` have passed.
+void PumpUntil(const std::function<bool()>& done, ULONGLONG milliseconds = 20000) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
     while (!done() && GetTickCount64() < deadline) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         MSG message;
@@ -131,8 +131,9 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
     EXPECT_EQ(seen[2].text.rfind(L"Send Failed.  Check your SMTP settings and try again.\r\n\r\nError ", 0), 0u)
         << Narrow(seen[2].text);
     EXPECT_TRUE(IsWindow(window));
-    EXPECT_EQ(FileBytes(page_), Ansi(L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
-                                     L"<table>\r\n<tr><td>Apples</td><td>12</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n"));
+    EXPECT_EQ(FileBytes(page_),
+              Ansi(L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
+                   L"<table>\r\n<tr><td>Apples</td><td>12</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n"));
     CloseComposer(window);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Server");
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Port");
@@ -178,6 +179,37 @@ TEST_F(ComposerTest, PlacementComesBackOnlyWhereEnoughOfItIsOnTheScreen) {
     EXPECT_EQ(placed.top, defaultPlace.top);
     EXPECT_EQ(placed.right - placed.left, defaultPlace.right - defaultPlace.left);
     CloseComposer(window);
+}
+
+}  // namespace
+}  // namespace tarn::test
+
+namespace tarn::test {
+namespace {
+
+// Pictures of the composer for docs/screenshots (`make screenshots`); not part of the test run.
+TEST_F(ComposerTest, DISABLED_ComposerScreenshots) {
+    wchar_t folder[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"TARN_SCREENSHOTS", folder, MAX_PATH)) GTEST_SKIP() << "TARN_SCREENSHOTS is not set";
+    WriteBytes(page_,
+               Ansi(L"<HTML><HEAD><TITLE>Stock</TITLE></HEAD><BODY>\r\n<h1>Stock on hand</h1>\r\n"
+                    L"<p>The counts of <b>Monday</b> morning, by shelf.</p>\r\n<table border=\"1\">\r\n"
+                    L"<tr><th>Name</th><th>Qty</th><th>Price</th></tr>\r\n"
+                    L"<tr><td>Apples</td><td>3</td><td>1.25</td></tr>\r\n"
+                    L"<tr><td>Pears</td><td>12</td><td>0.90</td></tr>\r\n</table>\r\n"
+                    L"<p><img src=\"stock_files/chart.gif\" alt=\"Quarterly totals\"></p>\r\n</BODY></HTML>\r\n"));
+    WriteBytes(text_, "Name     Qty   Price\r\nApples     3    1.25\r\nPears     12    0.90\r\n");
+    for (const auto& [file, shot] :
+         {std::pair{page_, L"\\composer-html.png"}, std::pair{text_, L"\\composer-text.png"}}) {
+        HWND window = HtmlEmailForm::SendMessageFor(file, L"", L"");
+        ASSERT_TRUE(window);
+        const ui::Window form(window);
+        form.Control(HtmlEmailForm::kTxtTo).SetText(L"orders@example.com");
+        form.Control(HtmlEmailForm::kTxtFrom).SetText(L"stock@example.com");
+        PumpUntil([] { return false; }, 300);
+        form.SavePng(std::wstring(folder) + shot);
+        CloseComposer(window);
+    }
 }
 
 }  // namespace
