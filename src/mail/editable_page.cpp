@@ -293,9 +293,10 @@ void EditablePage::BuildShownText() {
                 }
             }
             addLook(shown_.size(), piece.shown.size(),
-                    heading > 0 ? TextLook::Heading
-                    : bold > 0  ? TextLook::Bold
-                                : TextLook::Plain);
+                    heading > 0          ? TextLook::Heading
+                    : bold > 0           ? TextLook::Bold
+                    : piece.preformatted ? TextLook::Preformatted
+                                         : TextLook::Plain);
             shown_ += piece.shown;
             owners_.insert(owners_.end(), piece.shown.size(), Owner{static_cast<int>(k), -1});
             continue;

@@ -11,7 +11,7 @@
 namespace tarn::mail {
 
 // How a stretch of the shown text looks.
-enum class TextLook { Plain, Bold, Heading, Picture };
+enum class TextLook { Plain, Bold, Heading, Preformatted, Picture };
 
 struct LookSpan {
     size_t start = 0;  // in the shown text
@@ -27,7 +27,7 @@ public:
     // What the user reads and edits: paragraphs end in "\n", table cells are separated by
     // "\t", white space outside preformatted text is collapsed as a browser does.
     const std::wstring& ShownText() const noexcept { return shown_; }
-    // Where the shown text is not plain (bold, headings, pictures), in order.
+    // Where the shown text is not plain (bold, headings, preformatted text, pictures), in order.
     const std::vector<LookSpan>& Looks() const noexcept { return looks_; }
 
     // The page with `edited` (a changed ShownText()) put back: each text between tags that

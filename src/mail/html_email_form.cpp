@@ -353,6 +353,13 @@ void HtmlEmailForm::ShowBody() {
                 format.dwMask = CFM_BOLD;
                 format.dwEffects = CFE_BOLD;
                 break;
+            case TextLook::Preformatted:
+                // Columns of spaces line up as the recipient's reader shows them.
+                format.dwMask = CFM_FACE | CFM_CHARSET;
+                format.bCharSet = DEFAULT_CHARSET;
+                format.bPitchAndFamily = FIXED_PITCH | FF_MODERN;
+                lstrcpynW(format.szFaceName, L"Courier New", LF_FACESIZE);
+                break;
             case TextLook::Picture:
                 format.dwMask = CFM_ITALIC | CFM_COLOR;
                 format.dwEffects = CFE_ITALIC;

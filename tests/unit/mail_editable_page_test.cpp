@@ -52,6 +52,9 @@ TEST(EditablePage, TextFilesArePreformattedUnescapedAndEditedAsWritten) {
               L"</BODY>\r\n</HTML>");
     EditablePage page(html);
     EXPECT_EQ(page.ShownText(), L"a < b\n  indented\n");
+    ASSERT_EQ(page.Looks().size(), 1u);
+    EXPECT_EQ(page.Looks()[0].look, TextLook::Preformatted);
+    EXPECT_EQ(page.Looks()[0].length, page.ShownText().size());
     EXPECT_EQ(page.WithShownText(L"a < b\n  indented twice\n"),
               L"<HTML>\r\n<HEAD><TITLE>notes</TITLE></HEAD>\r\n<BODY>\r\n<PRE>\r\na &lt; b\r\n  indented twice\r\n"
               L"</PRE>\r\n</BODY>\r\n</HTML>");
