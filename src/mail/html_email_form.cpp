@@ -179,6 +179,7 @@ HtmlEmailForm::HtmlEmailForm() : dpi_(ScreenDpiY()) {
                                         ScaleTo(kDefaultWidth, dpi_), ScaleTo(kDefaultHeight, dpi_), nullptr, nullptr,
                                         ModuleHandle(), this);
     if (!window) return;
+    created_ = true;
     CentreWindow(window, nullptr);
     if (t_openForms++ == 0)
         t_keyboardHook = SetWindowsHookExW(WH_GETMESSAGE, &KeyboardHook, nullptr, GetCurrentThreadId());
@@ -189,6 +190,8 @@ HtmlEmailForm::~HtmlEmailForm() {
 }
 
 void HtmlEmailForm::OnDetach() noexcept {
+    // A window that failed half-way through its creation: SendMessageFor deletes the form.
+    if (!created_) return;
     if (--t_openForms == 0 && t_keyboardHook) {
         UnhookWindowsHookEx(t_keyboardHook);
         t_keyboardHook = nullptr;

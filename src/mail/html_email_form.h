@@ -84,6 +84,7 @@ private:
     std::unique_ptr<EditablePage> page_;
     bool utf8Page_ = false;
     bool utf8Mark_ = false;
+    bool created_ = false;  // the window exists and owns this object
 };
 
 }  // namespace tarn::mail
