@@ -146,6 +146,64 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
     CloseComposer(window);
 }
 
+// The composer keeps its minimum size and its rows follow the frame's width; Tab, Enter
+// and Escape work as in a dialog although the host's message loop knows nothing of it.
+TEST_F(ComposerTest, SizesFollowTheFrameAndTheKeyboardWorksAsInADialog) {
+    HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
+    ASSERT_TRUE(window);
+    const ui::Window form(window);
+    MoveWindow(window, 10, 10, 100, 100, TRUE);
+    RECT frame{}, client{}, box{}, header{}, body{};
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.right - frame.left, 6045 / TwipsPerPixelX());
+    EXPECT_EQ(frame.bottom - frame.top, 5805 / TwipsPerPixelY());
+    MoveWindow(window, 10, 10, 700, 600, TRUE);
+    GetClientRect(window, &client);
+    GetWindowRect(form.Control(HtmlEmailForm::kHeaderFrame).hwnd(), &header);
+    GetWindowRect(form.Control(HtmlEmailForm::kBody).hwnd(), &body);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&body), 2);
+    const int margin = body.left;
+    EXPECT_EQ(header.right - header.left, client.right - 2 * margin);
+    EXPECT_EQ(body.right - body.left, client.right - 2 * margin);
+    EXPECT_EQ(body.bottom, client.bottom - margin);
+    for (int id : {HtmlEmailForm::kTxtTo, HtmlEmailForm::kTxtCC, HtmlEmailForm::kTxtBcc, HtmlEmailForm::kTxtFrom,
+                   HtmlEmailForm::kTxtSubject}) {
+        GetWindowRect(form.Control(id).hwnd(), &box);
+        EXPECT_EQ(box.right - box.left, header.right - header.left - MulDiv(960, ScreenDpi(), 1440)) << id;
+    }
+
+    std::vector<int> order;
+    HWND at = form.Control(HtmlEmailForm::kTxtTo).hwnd();
+    for (int i = 0; i < 10; ++i, at = GetNextDlgTabItem(window, at, FALSE)) order.push_back(GetDlgCtrlID(at));
+    EXPECT_EQ(order, (std::vector<int>{HtmlEmailForm::kTxtTo, HtmlEmailForm::kTxtCC, HtmlEmailForm::kTxtBcc,
+                                       HtmlEmailForm::kTxtFrom, HtmlEmailForm::kTxtSubject, HtmlEmailForm::kBody,
+                                       HtmlEmailForm::kCmdSend, HtmlEmailForm::kCmdCancel, HtmlEmailForm::kCmdConfig,
+                                       HtmlEmailForm::kTxtTo}));
+    // Tab from From reaches the subject, whose text is then all selected.
+    SetFocus(form.Control(HtmlEmailForm::kTxtFrom).hwnd());
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+    const HWND subject = form.Control(HtmlEmailForm::kTxtSubject).hwnd();
+    PumpUntil([&] { return GetFocus() == subject; }, 5000);
+    ASSERT_EQ(GetFocus(), subject);
+    PumpUntil([] { return false; }, 100);
+    DWORD start = 1, end = 0;
+    SendMessageW(subject, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(subject)));
+    // Enter is Send (which wants a recipient first); Escape is Cancel.
+    const ui::MessageBoxView box2 = Drive<ui::MessageBoxView>([&] {
+        PostMessageW(subject, WM_KEYDOWN, VK_RETURN, 0);
+        ui::MessageBoxView seen = ui::WaitForMessageBox();
+        seen.window.PressButton(L"OK");
+        seen.window.WaitUntilGone();
+        return seen;
+    });
+    EXPECT_EQ(box2.text, L"Please enter a Recipient in the 'To' box.");
+    PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpUntil([&] { return !IsWindow(window); }, 5000);
+    EXPECT_FALSE(IsWindow(window));
+}
+
 // A stored rectangle with only 300 twips on the screen comes back at 400, 400 twips with
 // its size; one wholly off the screen is ignored and the window keeps its own place.
 TEST_F(ComposerTest, PlacementComesBackOnlyWhereEnoughOfItIsOnTheScreen) {
