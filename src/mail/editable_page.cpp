@@ -82,6 +82,27 @@ bool IsHeading(const std::wstring& name) {
 bool IsVoid(const std::wstring& name) {
     return IsOneOf(name, {L"br", L"img", L"hr", L"input", L"meta", L"link", L"area", L"base", L"col", L"wbr"});
 }
+std::wstring DecodeEntities(std::wstring_view text);
+
+// The decoded value of attribute `name` (lower case) of a tag, empty when it has none.
+std::wstring AttributeValue(std::wstring_view tag, std::wstring_view name) {
+    const std::wstring lower = Lower(tag);
+    for (size_t at = lower.find(name); at != std::wstring::npos; at = lower.find(name, at + 1)) {
+        if (at == 0 || !IsSpace(lower[at - 1])) continue;
+        size_t i = at + name.size();
+        while (i < lower.size() && IsSpace(lower[i])) ++i;
+        if (i >= lower.size() || lower[i] != L'=') continue;
+        ++i;
+        while (i < lower.size() && IsSpace(lower[i])) ++i;
+        const wchar_t quote = i < lower.size() && (lower[i] == L'"' || lower[i] == L'\'') ? lower[i] : 0;
+        if (quote) ++i;
+        size_t end = i;
+        while (end < lower.size() && (quote ? lower[end] != quote : !IsSpace(lower[end]) && lower[end] != L'>')) ++end;
+        return DecodeEntities(tag.substr(i, end - i));
+    }
+    return {};
+}
+
 // Tags around which blanks in the source show nothing (lines, cells, the page itself).
 bool IsStructural(std::wstring_view markup) {
     const std::wstring name = ReadTag(markup).name;
@@ -256,7 +277,7 @@ void EditablePage::BuildShownText() {
         if (!looks_.empty() && looks_.back().look == look && looks_.back().start + looks_.back().length == start)
             looks_.back().length += length;
         else
-            looks_.push_back({start, length, look});
+            looks_.push_back({start, length, look, {}});
     };
     auto addBreak = [&](wchar_t c, int anchor, bool always) {
         if (!always && (shown_.empty() || shown_.back() == L'\n')) return;
@@ -314,22 +335,11 @@ void EditablePage::BuildShownText() {
             addBreak(L'\n', anchor, true);
         } else if (tag.name == L"img") {
             // The picture's own description, else its file name.
-            std::wstring lower = Lower(piece.raw), label;
-            for (const wchar_t* attribute : {L"alt=", L"src="}) {
-                size_t at = lower.find(attribute);
-                if (at == std::wstring::npos) continue;
-                at += 4;
-                const wchar_t quote = at < lower.size() && (lower[at] == L'"' || lower[at] == L'\'') ? lower[at] : 0;
-                if (quote) ++at;
-                size_t end = at;
-                while (end < lower.size() && (quote ? lower[end] != quote : !IsSpace(lower[end]) && lower[end] != L'>'))
-                    ++end;
-                label = DecodeEntities(std::wstring_view(piece.raw).substr(at, end - at));
-                if (std::wstring_view(attribute) == L"src=") label = label.substr(label.find_last_of(L"/\\") + 1);
-                if (!label.empty()) break;
-            }
+            const std::wstring source = AttributeValue(piece.raw, L"src");
+            std::wstring label = AttributeValue(piece.raw, L"alt");
+            if (label.empty()) label = source.substr(source.find_last_of(L"/\\") + 1);
             const std::wstring shownLabel = L"[" + (label.empty() ? std::wstring(L"picture") : label) + L"]";
-            addLook(shown_.size(), shownLabel.size(), TextLook::Picture);
+            looks_.push_back({shown_.size(), shownLabel.size(), TextLook::Picture, source});
             for (wchar_t c : shownLabel) {
                 shown_ += c;
                 owners_.push_back({-1, anchor});

@@ -17,6 +17,7 @@ struct LookSpan {
     size_t start = 0;  // in the shown text
     size_t length = 0;
     TextLook look = TextLook::Plain;
+    std::wstring source;  // a picture's src value, decoded
 };
 
 class EditablePage {

@@ -25,6 +25,7 @@ TEST(EditablePage, ShowsParagraphsCellsAndPicturesAsTheReaderSeesThem) {
                                                                      {TextLook::Bold, L"Name"},
                                                                      {TextLook::Bold, L"Qty"},
                                                                      {TextLook::Picture, L"[chart.gif]"}}));
+    EXPECT_EQ(page.Looks().back().source, L"stock_files/chart.gif");
     // Unchanged text gives the page back byte for byte.
     EXPECT_EQ(page.WithShownText(page.ShownText()), kPage);
 }
