@@ -7,6 +7,7 @@
 #include "common/message_pump.h"
 #include "common/registry_support.h"
 #include "common/screen_metrics.h"
+#include "mail/body_pictures.h"
 #include "mail/smtp_delivery.h"
 #include "ui/form_placement.h"
 #include "ui/message_box.h"
@@ -373,6 +374,7 @@ void HtmlEmailForm::ShowBody() {
         SendMessageW(body_, EM_SETSEL, span.start, span.start + span.length);
         SendMessageW(body_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
     }
+    InsertBodyPictures(body_, page_->Looks(), FolderOf(filePath_));
     SendMessageW(body_, EM_SETSEL, 0, 0);
     SendMessageW(body_, EM_EMPTYUNDOBUFFER, 0, 0);
     SendMessageW(body_, EM_SETMODIFY, FALSE, 0);
@@ -389,7 +391,8 @@ void HtmlEmailForm::SaveBody(const std::wstring& path) const {
     request.codepage = 1200;
     shown.resize(static_cast<size_t>(
         SendMessageW(body_, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&request), reinterpret_cast<LPARAM>(shown.data()))));
-    // The rich edit ends paragraphs with CR alone.
+    // The rich edit ends paragraphs with CR alone; the drawn pictures are not page text.
+    shown = WithoutObjects(body_, std::move(shown));
     shown = ReplaceAll(ReplaceAll(shown, L"\r\n", L"\n"), L"\r", L"\n");
     const std::wstring html = page_->WithShownText(shown);
     std::string bytes = utf8Mark_ ? "\xEF\xBB\xBF" : "";

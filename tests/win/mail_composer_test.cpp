@@ -17,7 +17,9 @@ constexpr wchar_t kSizeValue[] = L"FormSize_HTMLEmailFormSend Message";
 constexpr wchar_t kStateValue[] = L"WindowState_HTMLEmailFormSend Message";
 constexpr wchar_t kPage[] =
     L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
-    L"<table>\r\n<tr><td>Pears</td><td>3</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n";
+    L"<table>\r\n<tr><td>Pears</td><td>3</td></tr>\r\n</table>\r\n<p><img src=\"report_files/flag.png\" "
+    L"alt=\"Flag\"></p>\r\n"
+    L"</BODY></HTML>\r\n";
 
 // Dispatches this thread's messages until `done` or `milliseconds` have passed.
 void PumpUntil(const std::function<bool()>& done, ULONGLONG milliseconds = 20000) {
@@ -59,6 +61,8 @@ protected:
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kSizeValue);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kStateValue);
         WriteBytes(page_, Ansi(kPage));
+        CreateDirectoryW((scratch_ / L"report_files").c_str(), nullptr);
+        CopyFileW(TestPicture(L"sample-40x30.png").c_str(), (scratch_ / L"report_files\\flag.png").c_str(), FALSE);
         WriteBytes(text_, "a < b\r\n  indented");
     }
     void TearDown() override {
@@ -81,7 +85,8 @@ TEST_F(ComposerTest, SubjectCaptionAndBodyFollowTheFile) {
     const ui::Window form(window);
     EXPECT_EQ(form.Text(), L"EMailing: report - Message (HTML)");
     EXPECT_EQ(form.Control(HtmlEmailForm::kTxtSubject).Text(), L"EMailing: report");
-    EXPECT_EQ(Body(window), L"Stock today\r\nPears\t3\r\n");
+    // The picture is drawn after its label (the rich edit reads its object as a blank).
+    EXPECT_EQ(Body(window), L"Stock today\r\nPears\t3\r\n[Flag] \r\n");
     // An emptied subject reads "Untitled" once the subject box loses the focus.
     SetFocus(form.Control(HtmlEmailForm::kTxtSubject).hwnd());
     SetWindowTextW(form.Control(HtmlEmailForm::kTxtSubject).hwnd(), L"");
@@ -103,6 +108,7 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
     HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
     ASSERT_TRUE(window);
     const std::wstring to = L"ann" + std::to_wstring(GetTickCount64()) + L"@example.com";
+    std::string unedited;
     const auto seen = Drive<std::vector<ui::MessageBoxView>>([&] {
         const ui::Window form(window);
         std::vector<ui::MessageBoxView> boxes;
@@ -117,11 +123,13 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
         form.Control(HtmlEmailForm::kTxtTo).SetText(to);
         sendAndAnswer();
         form.Control(HtmlEmailForm::kTxtFrom).SetText(L"me@example.com");
+        sendAndAnswer();
+        unedited = FileBytes(page_);
         form.Control(HtmlEmailForm::kBody).SetText(L"Stock today\r\nApples\t12\r\n");
         sendAndAnswer();
         return boxes;
     });
-    ASSERT_EQ(seen.size(), 3u);
+    ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].caption, L"EMailing: report - Message (HTML)");
     EXPECT_EQ(seen[0].text, L"Please enter a Recipient in the 'To' box.");
     EXPECT_EQ(seen[0].icon, ui::Icon::Exclamation);
@@ -130,10 +138,14 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
     EXPECT_EQ(seen[2].icon, ui::Icon::Exclamation);
     EXPECT_EQ(seen[2].text.rfind(L"Send Failed.  Check your SMTP settings and try again.\r\n\r\nError ", 0), 0u)
         << Narrow(seen[2].text);
+    EXPECT_EQ(seen[3].caption, L"Send Failed");
     EXPECT_TRUE(IsWindow(window));
-    EXPECT_EQ(FileBytes(page_),
-              Ansi(L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
-                   L"<table>\r\n<tr><td>Apples</td><td>12</td></tr>\r\n</table>\r\n</BODY></HTML>\r\n"));
+    // Sent as shown, the page is written back as it was; edited, only the texts change
+    // (the picture whose label was deleted stays).
+    EXPECT_EQ(unedited, Ansi(kPage));
+    EXPECT_EQ(FileBytes(page_), Ansi(L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
+                                     L"<table>\r\n<tr><td>Apples</td><td>12</td></tr>\r\n</table>\r\n"
+                                     L"<p><img src=\"report_files/flag.png\" alt=\"Flag\"></p>\r\n</BODY></HTML>\r\n"));
     CloseComposer(window);
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Server");
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Port");
