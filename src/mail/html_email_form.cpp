@@ -18,8 +18,8 @@
 
 namespace tarn::mail {
 
-// The SMTP settings dialog, modal and owned by `owner`.
-void ShowSmtpSettingsDialog(HWND);
+// The SMTP settings dialog, modal and owned by `owner`; true when OK closed it.
+bool ShowSmtpSettingsDialog(HWND owner);
 
 namespace {
 
@@ -284,7 +284,7 @@ void HtmlEmailForm::OnCommand(int id, int code) noexcept {
             if (code == BN_CLICKED) PostMessageW(hwnd(), WM_CLOSE, 0, 0);
             return;
         case kCmdConfig:
-            if (code == BN_CLICKED) TryStep([&] { ShowSmtpSettingsDialog(hwnd()); });
+            if (code == BN_CLICKED) TryStep([&] { static_cast<void>(ShowSmtpSettingsDialog(hwnd())); });
             return;
         case kTxtSubject:
             if (code == EN_SETFOCUS) PostMessageW(subject_, EM_SETSEL, 0, -1);
@@ -418,7 +418,7 @@ void HtmlEmailForm::Send() noexcept {
     TryStep([&] { noServer = LoadSmtpSettings().server.empty(); });
     if (noServer) {
         ShowMessageBox(L"Please enter the SMTP server information.", caption, MessageIcon::Exclamation, hwnd());
-        TryStep([&] { ShowSmtpSettingsDialog(hwnd()); });
+        TryStep([&] { static_cast<void>(ShowSmtpSettingsDialog(hwnd())); });
     }
     bool sent = false;
     {

@@ -21,7 +21,7 @@ DeliveryResult SendHtmlMail(const MailMessage&, const SmtpSettings&) {
 #endif
 
 #ifndef TARN_HAVE_SMTP_SETTINGS_DIALOG
-void ShowSmtpSettingsDialog(HWND) {}
+bool ShowSmtpSettingsDialog(HWND) { return false; }
 #endif
 
 }  // namespace tarn::mail
