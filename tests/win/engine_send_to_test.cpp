@@ -111,7 +111,8 @@ TEST_F(SendToTest, ProgramsAndADocumentsProgramGetTheQuotedFile) {
     EXPECT_EQ(lines[1].find(L"notes.tarnsenddoc"), std::wstring::npos) << Narrow(lines[1]);
 }
 
-// "MailContent" in any case opens the composer with the engine's Title as its subject.
+// "MailContent" in any case opens the composer with the engine's Title as its subject; the
+// composer holds the DLL until it closes.
 TEST_F(SendToTest, MailContentOpensTheComposerWithTheTitle) {
     ASSERT_EQ(engine_->put_Title(unique_bstr(L"Quarterly stock").get()), S_OK);
     EXPECT_FALSE(SendTo(report_, L"mailCONTENT"));
@@ -126,6 +127,13 @@ TEST_F(SendToTest, MailContentOpensTheComposerWithTheTitle) {
         },
         ui::kDefaultWait);
     EXPECT_FALSE(composer.Exists());
+    // Once nothing holds the DLL, its window classes go with it, so a later load cannot
+    // meet a class whose procedure is no longer there.
+    engine_.Reset();
+    ASSERT_EQ(TheComponent().canUnloadNow(), S_OK);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    EXPECT_FALSE(GetClassInfoExW(TheComponent().module, L"TarnwickExports7.HTMLEmailForm", &windowClass));
 }
 
 // A drop handler registered for the extension receives the file's data object; an
