@@ -103,8 +103,7 @@ TEST_F(ComposerTest, SubjectCaptionAndBodyFollowTheFile) {
 // Send wants To, then From; with both, the edited page is saved in place of the file and a
 // failed delivery says so and keeps the window; the addresses are remembered for the next.
 TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses) {
-    WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Server", L"127.0.0.1", false);
-    WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Port", L"1", false);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSettingsKey, L"SMTP Server");
     HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
     ASSERT_TRUE(window);
     const std::wstring to = L"ann" + std::to_wstring(GetTickCount64()) + L"@example.com";
@@ -123,22 +122,31 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
         form.Control(HtmlEmailForm::kTxtTo).SetText(to);
         sendAndAnswer();
         form.Control(HtmlEmailForm::kTxtFrom).SetText(L"me@example.com");
-        sendAndAnswer();
+        sendAndAnswer();  // no server yet: asked for, then tried anyway
+        boxes.push_back(ui::WaitForMessageBox({L"", L"Send Failed"}));
         unedited = FileBytes(page_);
+        boxes.back().window.PressButton(L"OK");
+        boxes.back().window.WaitUntilGone();
+        WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Server", L"127.0.0.1", false);
+        WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Port", L"1", false);
         form.Control(HtmlEmailForm::kBody).SetText(L"Stock today\r\nApples\t12\r\n");
         sendAndAnswer();
         return boxes;
     });
-    ASSERT_EQ(seen.size(), 4u);
+    ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(seen[0].caption, L"EMailing: report - Message (HTML)");
     EXPECT_EQ(seen[0].text, L"Please enter a Recipient in the 'To' box.");
     EXPECT_EQ(seen[0].icon, ui::Icon::Exclamation);
     EXPECT_EQ(seen[1].text, L"Please enter a From address.");
-    EXPECT_EQ(seen[2].caption, L"Send Failed");
+    EXPECT_EQ(seen[2].caption, L"EMailing: report - Message (HTML)");
+    EXPECT_EQ(seen[2].text, L"Please enter the SMTP server information.");
     EXPECT_EQ(seen[2].icon, ui::Icon::Exclamation);
-    EXPECT_EQ(seen[2].text.rfind(L"Send Failed.  Check your SMTP settings and try again.\r\n\r\nError ", 0), 0u)
-        << Narrow(seen[2].text);
-    EXPECT_EQ(seen[3].caption, L"Send Failed");
+    for (const ui::MessageBoxView& failed : {seen[3], seen[4]}) {
+        EXPECT_EQ(failed.caption, L"Send Failed");
+        EXPECT_EQ(failed.icon, ui::Icon::Exclamation);
+        EXPECT_EQ(failed.text.rfind(L"Send Failed.  Check your SMTP settings and try again.\r\n\r\nError ", 0), 0u)
+            << Narrow(failed.text);
+    }
     EXPECT_TRUE(IsWindow(window));
     // Sent as shown, the page is written back as it was; edited, only the texts change
     // (the picture whose label was deleted stays).
