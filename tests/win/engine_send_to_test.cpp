@@ -150,6 +150,17 @@ TEST_F(SendToTest, TheRegisteredDropHandlerReceivesTheFileAndNoneDeliversNothing
     EXPECT_FALSE(SendTo(report_, scratch_ / L"Archive.tarnsenddrop"));
     const std::vector<std::wstring> lines = WaitForLines(log_, 2);
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"enter", L"drop " + report_}));
+
+    // A file in a drive's root folder: the folder is the root itself.
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring rootFile =
+        std::wstring(system, 3) + L"tarn-send-" + std::to_wstring(GetCurrentProcessId()) + L".htm";
+    WriteBytes(rootFile, "<html></html>");
+    EXPECT_FALSE(SendTo(rootFile, scratch_ / L"Archive.tarnsenddrop"));
+    DeleteFileW(rootFile.c_str());
+    EXPECT_EQ(WaitForLines(log_, 4),
+              (std::vector<std::wstring>{L"enter", L"drop " + report_, L"enter", L"drop " + rootFile}));
 }
 
 }  // namespace
