@@ -15,6 +15,8 @@
 #include <richedit.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cwctype>
 
 namespace tarn::mail {
 
@@ -247,12 +249,10 @@ void HtmlEmailForm::OnCreate() noexcept {
 // address and subject boxes are the frame's width less the label column.
 void HtmlEmailForm::OnSize(int width, int height) noexcept {
     const int margin = ScaleTo(kMargin, dpi_);
-    HWND button = GetDlgItem(hwnd(), kCmdSend);
-    for (int id : {kCmdSend, kCmdCancel, kCmdConfig}) {
-        button = GetDlgItem(hwnd(), id);
-        const int index = id == kCmdSend ? 0 : id == kCmdCancel ? 1 : 2;
-        MoveWindow(button, margin + index * (ScaleTo(kButtonWidth, dpi_) + margin), margin, ScaleTo(kButtonWidth, dpi_),
-                   ScaleTo(kButtonHeight, dpi_), TRUE);
+    const int buttons[] = {kCmdSend, kCmdCancel, kCmdConfig};
+    for (int index = 0; index < 3; ++index) {
+        MoveWindow(GetDlgItem(hwnd(), buttons[index]), margin + index * (ScaleTo(kButtonWidth, dpi_) + margin), margin,
+                   ScaleTo(kButtonWidth, dpi_), ScaleTo(kButtonHeight, dpi_), TRUE);
     }
     const int frameTop = 2 * margin + ScaleTo(kButtonHeight, dpi_);
     const int frameWidth = std::max(0, width - 2 * margin);
@@ -314,12 +314,13 @@ void HtmlEmailForm::UpdateCaption() {
 void HtmlEmailForm::LoadBody(const std::wstring& path) {
     std::wstring extension;
     if (const size_t dot = path.find_last_of(L'.'); dot != std::wstring::npos) extension = path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(), towupper);
+    std::transform(extension.begin(), extension.end(), extension.begin(), std::towupper);
     const std::string bytes = ReadFileBytes(path);
     if (extension == L".HTM" || extension == L".HTML" || extension == L".MHTML") {
         // A page is read in its own charset: UTF-8 when it says so, else the system's.
         std::string head = bytes.substr(0, 2048);
-        std::transform(head.begin(), head.end(), head.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+        std::transform(head.begin(), head.end(), head.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
         utf8Mark_ = bytes.starts_with("\xEF\xBB\xBF");
         utf8Page_ = utf8Mark_ || head.find("charset=utf-8") != std::string::npos ||
                     head.find("charset=\"utf-8\"") != std::string::npos;
