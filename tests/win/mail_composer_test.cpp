@@ -163,6 +163,16 @@ TEST_F(ComposerTest, SendChecksAddressesSavesTheEditedPageAndRemembersAddresses)
     ASSERT_FALSE(remembered.empty());
     EXPECT_EQ(remembered.front(), to);
     EXPECT_EQ(ui::Window(window).Control(HtmlEmailForm::kTxtFrom).Entries().front(), L"me@example.com");
+    // Typing the beginning of a remembered address completes it, the added part selected.
+    const HWND toBox = ui::Window(window).Control(HtmlEmailForm::kTxtTo).hwnd();
+    const HWND toEdit = GetWindow(toBox, GW_CHILD);
+    SetFocus(toEdit);
+    for (wchar_t c : std::wstring(L"ann")) SendMessageW(toEdit, WM_CHAR, c, 0);
+    EXPECT_EQ(ui::Window(toBox).Text(), to);
+    DWORD start = 0, end = 0;
+    SendMessageW(toBox, CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 3u);
+    EXPECT_EQ(end, to.size());
     CloseComposer(window);
 }
 
