@@ -65,7 +65,8 @@ target_link_libraries(win_tests PRIVATE tarn_core gtest gtest_main)
 add_library(tarn_uidriver STATIC
     ${CMAKE_SOURCE_DIR}/tests/uidriver/ui_driver.cpp
     ${CMAKE_SOURCE_DIR}/tests/uidriver/screen_capture.cpp
-    ${CMAKE_SOURCE_DIR}/tests/uidriver/driver_script.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/driver_script.cpp
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/common_controls.cpp)
 target_include_directories(tarn_uidriver PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(tarn_uidriver PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_link_libraries(tarn_uidriver PUBLIC ${TARN_ZLIB} user32 gdi32)

@@ -104,4 +104,22 @@ bool PrintWithDialog(HWND owner, const std::vector<pages::Page>& pages, std::wst
                       range ? dialog.nToPage : static_cast<int>(pages.size()));
 }
 
+std::optional<pages::Orientation> ShowPageSetupDialog(HWND owner, const std::wstring& printerName,
+                                                      pages::Orientation orientation) {
+    PAGESETUPDLGW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.hDevMode = DeviceModeFor(printerName, orientation).release();
+    dialog.Flags = PSD_DISABLEMARGINS | PSD_INTHOUSANDTHSOFINCHES;
+    const BOOL chosen = PageSetupDlgW(&dialog);
+    const unique_hglobal devMode(dialog.hDevMode), devNames(dialog.hDevNames);
+    if (!chosen) return std::nullopt;
+    if (!devMode)
+        return dialog.ptPaperSize.x > dialog.ptPaperSize.y ? pages::Orientation::Landscape : pages::Orientation::Portrait;
+    const auto* mode = static_cast<const DEVMODEW*>(GlobalLock(devMode.get()));
+    const bool landscape = mode && (mode->dmFields & DM_ORIENTATION) && mode->dmOrientation == DMORIENT_LANDSCAPE;
+    GlobalUnlock(devMode.get());
+    return landscape ? pages::Orientation::Landscape : pages::Orientation::Portrait;
+}
+
 }  // namespace tarn

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,5 +39,10 @@ PrinterDc OpenPrinterDc(const std::wstring& printerName, pages::Orientation orie
 // False when the user cancelled, there is no printer, or printing failed.
 bool PrintWithDialog(HWND owner, const std::vector<pages::Page>& pages, std::wstring_view documentName,
                      const std::wstring& printerName, pages::Orientation orientation);
+
+// The page setup dialog (owned by `owner`) for the printer named (the default one when
+// empty), showing `orientation`. The orientation chosen, or nothing when cancelled.
+std::optional<pages::Orientation> ShowPageSetupDialog(HWND owner, const std::wstring& printerName,
+                                                      pages::Orientation orientation);
 
 }  // namespace tarn
