@@ -107,7 +107,7 @@ void PreviewPageView::UpdateScrollBars() noexcept {
     scrollY_ = std::clamp(scrollY_, 0, std::max(0, static_cast<int>(content.cy - area.bottom)));
     SCROLLINFO info{};
     info.cbSize = sizeof info;
-    info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
+    info.fMask = SIF_ALL;
     info.nMax = std::max(0, static_cast<int>(content.cx) - 1);
     info.nPage = static_cast<UINT>(area.right);
     info.nPos = scrollX_;

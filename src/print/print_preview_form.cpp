@@ -22,8 +22,8 @@ namespace tarn {
 namespace {
 
 // Sizes at 96 DPI.
-constexpr int kWindowWidth = 860;
-constexpr int kWindowHeight = 720;
+constexpr int kWindowWidth = 900;
+constexpr int kWindowHeight = 760;
 constexpr int kImageSide = 24;
 constexpr int kToolbarPadding = 2;
 constexpr int kCheckBoxWidth = 170;

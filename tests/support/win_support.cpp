@@ -446,6 +446,23 @@ ui::WindowQuery Captioned(const wchar_t* caption) {
     return query;
 }
 
+void DriveModeless(const std::function<void()>& steps) {
+    std::atomic<bool> done{false};
+    ui::Watcher<void> watcher([&] {
+        const ScopeExit finished([&] { done = true; });
+        steps();
+    });
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    watcher.Get();
+}
+
 bool ProgressWindowExists() {
     ui::WindowQuery query;
     query.className = ui::kProgressClass;

@@ -228,6 +228,9 @@ inline Operation ImageFile(const std::wstring& source) {
 
 ui::WindowQuery Captioned(const wchar_t* caption);
 bool ProgressWindowExists();
+// Runs `steps` on a driver thread while this thread runs its windows' messages (a modeless
+// window of the component lives on it); rethrows what the steps threw.
+void DriveModeless(const std::function<void()>& steps);
 // Runs `show` (which opens a message box on this thread); the box the driver read and closed with OK.
 template <class Show>
 ui::MessageBoxView AnswerMessageBox(Show&& show) {
