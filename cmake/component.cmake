@@ -92,3 +92,8 @@ target_link_libraries(delimited_bench PRIVATE tarn_core psapi)
 add_executable(mime_pack_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/mime_pack_bench.cpp)
 target_link_options(mime_pack_bench PRIVATE ${TARN_STATIC_RUNTIME})
 target_link_libraries(mime_pack_bench PRIVATE tarn_core)
+
+# Painting a preview page of 1,000 cells (bench/run_preview_bench.py runs it under Wine).
+add_executable(preview_paint_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/preview_paint_bench.cpp)
+target_link_options(preview_paint_bench PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(preview_paint_bench PRIVATE tarn_core)
