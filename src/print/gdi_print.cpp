@@ -115,7 +115,8 @@ std::optional<pages::Orientation> ShowPageSetupDialog(HWND owner, const std::wst
     const unique_hglobal devMode(dialog.hDevMode), devNames(dialog.hDevNames);
     if (!chosen) return std::nullopt;
     if (!devMode)
-        return dialog.ptPaperSize.x > dialog.ptPaperSize.y ? pages::Orientation::Landscape : pages::Orientation::Portrait;
+        return dialog.ptPaperSize.x > dialog.ptPaperSize.y ? pages::Orientation::Landscape
+                                                           : pages::Orientation::Portrait;
     const auto* mode = static_cast<const DEVMODEW*>(GlobalLock(devMode.get()));
     const bool landscape = mode && (mode->dmFields & DM_ORIENTATION) && mode->dmOrientation == DMORIENT_LANDSCAPE;
     GlobalUnlock(devMode.get());

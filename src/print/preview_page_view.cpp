@@ -20,10 +20,10 @@ namespace {
 using unique_hbrush = unique_any<HBRUSH, &DeleteObject>;
 
 // Sizes at 96 DPI.
-constexpr int kGap = 16;        // around and between pages
-constexpr int kShadow = 4;      // the page's shadow on the desk
-constexpr int kThumbRows = 2;   // thumbnails: two rows of pages
-constexpr int kLineStep = 40;   // an arrow key or a wheel notch scrolls this far
+constexpr int kGap = 16;       // around and between pages
+constexpr int kShadow = 4;     // the page's shadow on the desk
+constexpr int kThumbRows = 2;  // thumbnails: two rows of pages
+constexpr int kLineStep = 40;  // an arrow key or a wheel notch scrolls this far
 constexpr COLORREF kDesk = RGB(0x80, 0x80, 0x80);
 constexpr COLORREF kShadowColour = RGB(0x40, 0x40, 0x40);
 
@@ -33,10 +33,9 @@ void PreviewPageView::Create(HWND parent, int id) {
     RegisterModuleWindowClass(kClassName, &PreviewPageView::WindowProc, nullptr);
     dpiX_ = ScreenDpiX();
     dpiY_ = ScreenDpiY();
-    const HWND window = CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP |
-                                                                               WS_HSCROLL | WS_VSCROLL,
-                                        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                        ModuleHandle(), this);
+    const HWND window =
+        CreateWindowExW(WS_EX_CLIENTEDGE, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL,
+                        0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ModuleHandle(), this);
     ThrowLastErrorIf(!window, L"Creating the preview's page area");
 }
 

@@ -97,7 +97,7 @@ void PrintPreviewForm::Show(const ExportOptions& o, PrintContent content) {
         ThrowLastError(L"Creating the print preview window");
     }
     // From here the window owns the form: it is deleted when the window is destroyed.
-    form->Compose();
+    form->Guarded([form] { form->Compose(); });
     if (!IsWindow(window)) return;
     if (form->content_.kind == PrintContentKind::Table && form->pages_.size() > 1)
         ShowWindow(form->scaleToFitBox_, SW_SHOW);
@@ -129,6 +129,12 @@ LRESULT PrintPreviewForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         case WM_CREATE: OnCreate(); return 0;
         case WM_SIZE: OnSize(); return 0;
         case WM_COMMAND: OnCommand(LOWORD(wParam)); return 0;
+        case WM_CLOSE:
+            // Closed from inside a command (a dialog or the composition is still running
+            // on the stack): the window goes once that command has ended.
+            closePending_ = true;
+            Guarded([] {});
+            return 0;
         case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         case WM_KEYDOWN:
             if (OnKeyDown(wParam)) return 0;
@@ -154,11 +160,10 @@ LRESULT PrintPreviewForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
 
 void PrintPreviewForm::OnCreate() noexcept {
     const HINSTANCE instance = ModuleHandle();
-    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"",
-                               WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE |
-                                   CCS_NOPARENTALIGN,
-                               0, 0, 0, 0, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolbarId)), instance,
-                               nullptr);
+    toolbar_ = CreateWindowExW(
+        0, TOOLBARCLASSNAMEW, L"",
+        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+        0, 0, 0, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kToolbarId)), instance, nullptr);
     if (toolbar_) {
         SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
         SendMessageW(toolbar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
@@ -176,11 +181,10 @@ void PrintPreviewForm::OnCreate() noexcept {
         if (font_) SendMessageW(toolbar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     }
-    scaleToFitBox_ = CreateWindowExW(0, L"BUTTON", L"Scale To Fit One Page", WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, 0,
-                                     0, 0, 0, hwnd(),
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kScaleToFitId)), instance, nullptr);
-    if (scaleToFitBox_ && font_)
-        SendMessageW(scaleToFitBox_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    scaleToFitBox_ =
+        CreateWindowExW(0, L"BUTTON", L"Scale To Fit One Page", WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 0, 0, 0,
+                        hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kScaleToFitId)), instance, nullptr);
+    if (scaleToFitBox_ && font_) SendMessageW(scaleToFitBox_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, hwnd(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)), instance, nullptr);
     if (statusBar_) {
@@ -221,12 +225,16 @@ void PrintPreviewForm::OnSize() noexcept {
     }
     // A minimised window has no room: the move fails and is passed over.
     if (view_.hwnd())
-        MoveWindow(view_.hwnd(), 0, toolbarHeight, client.right, std::max(0L, client.bottom - toolbarHeight - statusHeight),
-                   TRUE);
+        MoveWindow(view_.hwnd(), 0, toolbarHeight, client.right,
+                   std::max(0L, client.bottom - toolbarHeight - statusHeight), TRUE);
     if (layout_ != PreviewLayout::Zoom) RefreshStatus();  // a fitted zoom follows the area
 }
 
 void PrintPreviewForm::OnCommand(int id) noexcept {
+    Guarded([&] { RunCommand(id); });
+}
+
+void PrintPreviewForm::RunCommand(int id) noexcept {
     if (id == kScaleToFitId) {
         ScaleToFitClicked();
         return;
@@ -244,7 +252,7 @@ void PrintPreviewForm::OnCommand(int id) noexcept {
         case kZoomOut:
             if (view_.ShownZoom() >= kZoomOutLimit) Zoom(std::round(view_.ShownZoom()) - kZoomStep);
             break;
-        case kClose: DestroyWindow(hwnd()); break;
+        case kClose: closePending_ = true; break;
         case kZoomThumbnail: ShowPages(page_, PreviewLayout::Thumbnail, zoom_); break;
         case kZoomTwoPage: ShowPages(page_, PreviewLayout::TwoPage, zoom_); break;
         case kZoom50: Zoom(50); break;
@@ -265,7 +273,8 @@ LRESULT PrintPreviewForm::OnNotify(const NMHDR& header) noexcept {
         return 0;
     }
     if (header.hwndFrom == toolbar_ && header.code == TBN_DROPDOWN) {
-        ShowZoomMenu(reinterpret_cast<const NMTOOLBARW&>(header).iItem);
+        const int button = reinterpret_cast<const NMTOOLBARW&>(header).iItem;
+        Guarded([&] { ShowZoomMenu(button); });
         return TBDDRET_DEFAULT;
     }
     return 0;
@@ -368,7 +377,7 @@ void PrintPreviewForm::ShowZoomMenu(int button) noexcept {
     const int chosen = TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, place.left,
                                       place.bottom, 0, hwnd(), nullptr);
     DestroyMenu(menu);
-    if (chosen != 0) OnCommand(chosen);
+    if (chosen != 0) RunCommand(chosen);
 }
 
 void PrintPreviewForm::PageSetup() noexcept {
@@ -381,8 +390,7 @@ void PrintPreviewForm::PageSetup() noexcept {
 
 void PrintPreviewForm::Print() noexcept {
     if (pages_.empty()) return;
-    const auto orientation =
-        options_.orientation == 1 ? pages::Orientation::Landscape : pages::Orientation::Portrait;
+    const auto orientation = options_.orientation == 1 ? pages::Orientation::Landscape : pages::Orientation::Portrait;
     static_cast<void>(PrintWithDialog(hwnd(), pages_, options_.title.empty() ? Caption() : options_.title,
                                       options_.defaultPrinter, orientation));
 }

@@ -63,6 +63,15 @@ private:
     void OnCreate() noexcept;
     void OnSize() noexcept;
     void OnCommand(int id) noexcept;
+    void RunCommand(int id) noexcept;
+    // Runs `step`; a close asked for meanwhile destroys the window (and this form) after
+    // the outermost step, so no step ever runs on a deleted form.
+    template <class Step>
+    void Guarded(Step&& step) noexcept {
+        ++busy_;
+        step();
+        if (--busy_ == 0 && closePending_) DestroyWindow(hwnd());
+    }
     LRESULT OnNotify(const NMHDR& header) noexcept;
     bool OnKeyDown(WPARAM key) noexcept;
     void OnDetach() noexcept;
@@ -86,6 +95,8 @@ private:
     double zoom_ = 100;
     bool scaleToFit_ = false;
     bool building_ = false;
+    int busy_ = 0;  // commands running on the stack
+    bool closePending_ = false;
 
     int dpi_ = 96;
     unique_hfont font_;

@@ -118,8 +118,8 @@ void Paint(ToolbarImage image, int side, std::uint8_t* pixels, int stride) {
                     const double x = (px + (sx + 0.5) / kSamples) * unit, y = (py + (sy + 0.5) / kSamples) * unit;
                     for (auto shape = shapes.rbegin(); shape != shapes.rend(); ++shape)
                         if (shape->inside(x, y)) {
-                            r += GetRValue(shape->colour), g += GetGValue(shape->colour),
-                                b += GetBValue(shape->colour), covered += 1;
+                            r += GetRValue(shape->colour), g += GetGValue(shape->colour), b += GetBValue(shape->colour),
+                                covered += 1;
                             break;
                         }
                 }

@@ -149,6 +149,9 @@ struct ReadBack {
     Bgra at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 ReadBack ReadWithWic(const std::wstring& path);
+// poppler's pdftoppm drawing a PDF's first page at `dpi`, read back with WIC (not ok when
+// it cannot be run).
+ReadBack PopplerFirstPage(const std::wstring& pdf, int dpi);
 bool Near(Bgra a, Bgra b, int tolerance);
 std::string Describe(Bgra p);
 // The luminance quantisation table of a JPEG file in the file's (zigzag) order, or empty.
