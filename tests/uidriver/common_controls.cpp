@@ -44,6 +44,20 @@ bool IsToolbarButtonEnabled(const Window& toolbar, std::wstring_view text) {
     return ToolbarButtons(toolbar)[static_cast<size_t>(IndexOf(toolbar, text))].enabled;
 }
 
+std::wstring ToolbarToolTip(const Window& toolbar, std::wstring_view text) {
+    const int command = ToolbarButtons(toolbar)[static_cast<size_t>(IndexOf(toolbar, text))].command;
+    const auto tips = reinterpret_cast<HWND>(SendWaiting(toolbar.hwnd(), TB_GETTOOLTIPS, 0, 0));
+    if (!tips) throw DriverError(L"the toolbar has no tool tips");
+    wchar_t tip[256] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = toolbar.hwnd();
+    tool.uId = static_cast<UINT_PTR>(command);
+    tool.lpszText = tip;
+    SendWaiting(tips, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+    return tool.lpszText && tool.lpszText != LPSTR_TEXTCALLBACKW ? tool.lpszText : L"";
+}
+
 void PressToolbarButton(const Window& toolbar, std::wstring_view text, ToolbarPart part, bool wait) {
     const int index = IndexOf(toolbar, text);
     if (!IsToolbarButtonEnabled(toolbar, text))

@@ -162,6 +162,8 @@ enum class ToolbarPart { Button, Arrow };
 void PressToolbarButton(const Window& toolbar, std::wstring_view text, ToolbarPart part = ToolbarPart::Button,
                         bool wait = true);
 bool IsToolbarButtonEnabled(const Window& toolbar, std::wstring_view text);
+// The tool tip the toolbar shows for the button showing `text` (empty when none).
+std::wstring ToolbarToolTip(const Window& toolbar, std::wstring_view text);
 // The text of each panel of a status bar.
 std::vector<std::wstring> StatusPanels(const Window& statusBar);
 // Waits for a pop-up menu of this process, chooses `item` with the keyboard and waits for

@@ -106,7 +106,19 @@ TEST_F(PrintPreviewTest, AThreePageTablePagesZoomsScalesToOnePageAndTurnsToLands
         EXPECT_EQ(texts, (std::vector<std::wstring>{L"Previous", L"Next", L"Print", L"Page Setup", L"Zoom In",
                                                     L"Zoom Out", L"Close"}));
 
+        std::vector<std::wstring> tips;
+        for (const std::wstring& text : texts) tips.push_back(ui::ToolbarToolTip(preview.toolbar, text));
+        EXPECT_EQ(tips, (std::vector<std::wstring>{L"Previous Page", L"Next Page", L"Print Report", L"", L"Zoom In",
+                                                   L"Zoom Out", L"Close Window"}));
+
         EXPECT_FALSE(preview.Enabled(L"Previous"));
+        for (const auto& [key, panels] : {std::pair{VK_NEXT, L"Page 2, Zoom 100%"},
+                                          {VK_END, L"Page 3, Zoom 100%"},
+                                          {VK_PRIOR, L"Page 2, Zoom 100%"},
+                                          {VK_HOME, L"Page 1, Zoom 100%"}}) {
+            SendMessageW(preview.pages.hwnd(), WM_KEYDOWN, key, 0);
+            EXPECT_EQ(preview.Panels(), panels);
+        }
         EXPECT_EQ(preview.PressWhileEnabled(L"Next"), 2);
         EXPECT_EQ(preview.Panels(), L"Page 3, Zoom 100%");
         EXPECT_TRUE(preview.Enabled(L"Previous"));
