@@ -188,5 +188,39 @@ TEST_F(PrintPreviewTest, AOnePageTableHasNoScaleToFitBoxAndOutlivesItsHostAndACl
     });
 }
 
+TEST_F(PrintPreviewTest, TextsImageFilesAndChartsOpenAPreviewOfTheirOwnThatEscapeCloses) {
+    auto engine = Create<_Engine>(__uuidof(::Engine));
+    ASSERT_EQ(engine->put_ProgramName(unique_bstr(L"Harbour").get()), S_OK);
+    LateBound chart = HostObject(L"ExportTestHost.Chart");
+    const std::vector<std::function<HRESULT(BSTR*, VARIANT_BOOL*)>> previews{
+        [&](BSTR* m, VARIANT_BOOL* r) { return engine->ExportText(unique_bstr(L"Ledger line").get(), m, r); },
+        [&](BSTR* m, VARIANT_BOOL* r) { return engine->ExportRTF(unique_bstr(L"{\\rtf1 Ledger}").get(), m, r); },
+        [&](BSTR* m, VARIANT_BOOL* r) {
+            unique_bstr path(TestPicture(L"sample-40x30.png"));
+            BSTR argument = path.get();
+            return engine->ExportImageFile(&argument, m, r);
+        },
+        [&](BSTR* m, VARIANT_BOOL* r) {
+            IDispatch* argument = chart.object();
+            return engine->ExportChart(&argument, m, r);
+        },
+    };
+    for (const auto& preview : previews) {
+        unique_bstr method(L"PREVIEW");
+        BSTR argument = method.get();
+        VARIANT_BOOL result = VARIANT_FALSE;
+        ASSERT_EQ(preview(&argument, &result), S_OK);
+        EXPECT_EQ(result, VARIANT_TRUE);
+        DriveModeless([&] {
+            const PreviewParts shown(ui::WaitForWindow(Captioned(kCaption)));
+            EXPECT_EQ(shown.Panels(), L"Page 1, Zoom 100%");
+            EXPECT_FALSE(shown.Enabled(L"Next"));
+            EXPECT_FALSE(shown.form.ControlByText(L"Scale To Fit One Page").IsVisible());
+            SendMessageW(shown.pages.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+            EXPECT_TRUE(shown.form.WaitUntilGone());
+        });
+    }
+}
+
 }  // namespace
 }  // namespace tarn::test
