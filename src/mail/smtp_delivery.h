@@ -14,11 +14,12 @@ struct SmtpSettings {
     std::wstring userId;
     std::wstring password;
     int connectTimeoutSeconds = 30;
+    int readTimeoutSeconds = 30;  // the longest wait for each of the server's replies
 };
 
 struct MailMessage {
     std::wstring from;
-    std::wstring to;   // addresses separated by ";" or ","
+    std::wstring to;  // addresses separated by ";" or ","
     std::wstring cc;
     std::wstring bcc;  // envelope only, never a header
     std::wstring subject;
@@ -27,8 +28,8 @@ struct MailMessage {
 
 struct DeliveryResult {
     bool sent = false;
-    long errorNumber = 0;        // an HRESULT-like number shown to the user after "Error "
-    std::wstring description;    // what went wrong, including the server's reply text
+    long errorNumber = 0;      // an HRESULT-like number shown to the user after "Error "
+    std::wstring description;  // what went wrong, including the server's reply text
 };
 
 // Reads the five settings of the "Settings" section of the settings store.
