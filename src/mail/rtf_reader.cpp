@@ -12,10 +12,10 @@ namespace tarn {
 namespace {
 
 // windows-1252 for 0x80..0x9F; the rest of the upper half is Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // What the text of the current group is for.
 enum class Destination : std::uint8_t { Text, Skip, FontTable, ColorTable };
@@ -72,59 +72,16 @@ int HexValue(wchar_t c) {
 
 // Destinations whose text is never shown.
 bool IsSkippedDestination(std::wstring_view word) {
-    static constexpr std::wstring_view kSkipped[] = {L"stylesheet",
-                                                     L"info",
-                                                     L"pict",
-                                                     L"header",
-                                                     L"headerl",
-                                                     L"headerr",
-                                                     L"headerf",
-                                                     L"footer",
-                                                     L"footerl",
-                                                     L"footerr",
-                                                     L"footerf",
-                                                     L"footnote",
-                                                     L"fldinst",
-                                                     L"listtable",
-                                                     L"listoverridetable",
-                                                     L"revtbl",
-                                                     L"rsidtbl",
-                                                     L"filetbl",
-                                                     L"xmlnstbl",
-                                                     L"themedata",
-                                                     L"colorschememapping",
-                                                     L"latentstyles",
-                                                     L"datastore",
-                                                     L"objdata",
-                                                     L"pntext",
-                                                     L"pntxta",
-                                                     L"pntxtb",
-                                                     L"listtext",
-                                                     L"generator",
-                                                     L"object",
-                                                     L"nonshppict",
-                                                     L"bkmkstart",
-                                                     L"bkmkend",
-                                                     L"annotation",
-                                                     L"atnid",
-                                                     L"atnauthor",
-                                                     L"comment",
-                                                     L"doccomm",
-                                                     L"author",
-                                                     L"title",
-                                                     L"subject",
-                                                     L"keywords",
-                                                     L"operator",
-                                                     L"company",
-                                                     L"pgdsctbl",
-                                                     L"shpinst",
-                                                     L"sp",
-                                                     L"template",
-                                                     L"userprops",
-                                                     L"wgrffmtfilter",
-                                                     L"mmathPr",
-                                                     L"defchp",
-                                                     L"defpap"};
+    static constexpr std::wstring_view kSkipped[] = {
+        L"stylesheet", L"info",      L"pict",      L"header",    L"headerl",   L"headerr",
+        L"headerf",    L"footer",    L"footerl",   L"footerr",   L"footerf",   L"footnote",
+        L"fldinst",    L"listtable", L"listoverridetable", L"revtbl", L"rsidtbl", L"filetbl",
+        L"xmlnstbl",   L"themedata", L"colorschememapping", L"latentstyles", L"datastore",
+        L"objdata",    L"pntext",    L"pntxta",    L"pntxtb",    L"listtext",  L"generator",
+        L"object",     L"nonshppict", L"bkmkstart", L"bkmkend",   L"annotation", L"atnid",
+        L"atnauthor",  L"comment",   L"doccomm",   L"author",    L"title",     L"subject",
+        L"keywords",   L"operator",  L"company",   L"pgdsctbl",  L"shpinst",   L"sp",
+        L"template",   L"userprops", L"wgrffmtfilter", L"mmathPr", L"defchp",  L"defpap"};
     return std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped);
 }
 
