@@ -19,7 +19,7 @@ struct SmtpSettings {
 
 struct MailMessage {
     std::wstring from;
-    std::wstring to;  // addresses separated by ";" or ","
+    std::wstring to;   // addresses separated by ";" or ","
     std::wstring cc;
     std::wstring bcc;  // envelope only, never a header
     std::wstring subject;
@@ -28,14 +28,17 @@ struct MailMessage {
 
 struct DeliveryResult {
     bool sent = false;
-    long errorNumber = 0;      // an HRESULT-like number shown to the user after "Error "
-    std::wstring description;  // what went wrong, including the server's reply text
+    long errorNumber = 0;        // an HRESULT-like number shown to the user after "Error "
+    std::wstring description;    // what went wrong, including the server's reply text
 };
 
 // Reads the five settings of the "Settings" section of the settings store.
 SmtpSettings LoadSmtpSettings();
 
 // Connects, talks SMTP (STARTTLS or implicit TLS where due, AUTH when asked) and sends.
+// A failure's number is the server's reply code when the server refused a step (535, 550),
+// else an HRESULT (a Winsock error as HRESULT_FROM_WIN32, a security status, E_INVALIDARG
+// for addresses that cannot be sent, E_FAIL).
 DeliveryResult SendHtmlMail(const MailMessage& message, const SmtpSettings& settings);
 
 }  // namespace tarn::mail
