@@ -9,6 +9,7 @@
 #include "mail/smtp_settings.h"
 #include "mail/smtp_settings_form_ids.h"
 #include "ui/base_window.h"
+#include "ui/dialog_layout.h"
 #include "ui/message_box.h"
 
 #include <functional>
@@ -42,6 +43,10 @@ constexpr int kInnerHeight = 3750;
 
 // A message with no title of its own carries the component's.
 constexpr wchar_t kComponentTitle[] = L"TarnwickExports7";
+
+bool IsLabel(int id) noexcept {
+    return id == IDC_Label11 || id == IDC_Label12 || id == IDC_Label14 || id == IDC_Label16 || id == IDC_Label18;
+}
 
 int PixelsX(int twips) noexcept { return MulDiv(twips, 1, TwipsPerPixelX()); }
 int PixelsY(int twips) noexcept { return MulDiv(twips, 1, TwipsPerPixelY()); }
@@ -110,6 +115,14 @@ private:
         for (const TwipsRect& r : kFrameLayout)
             MoveWindow(Item(r.id), PixelsX(kFrameLeft + r.left), PixelsY(kFrameTop + r.top), PixelsX(r.width),
                        PixelsY(r.height), FALSE);
+        // Labels are as wide as their texts need in the dialog's font.
+        for (const TwipsRect& r : kLayout)
+            if (IsLabel(r.id))
+                FitLabel(Item(r.id), PixelsX(r.left), PixelsY(r.top), PixelsX(r.width), PixelsY(r.height));
+        for (const TwipsRect& r : kFrameLayout)
+            if (IsLabel(r.id))
+                FitLabel(Item(r.id), PixelsX(kFrameLeft + r.left), PixelsY(kFrameTop + r.top), PixelsX(r.width),
+                         PixelsY(r.height));
         for (const int id : {IDC_SMTPAuthPassword, IDC_VerifyPassword})
             SendMessageW(Item(id), EM_SETPASSWORDCHAR, L'*', 0);
         const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd(), GWL_STYLE));
