@@ -1,8 +1,8 @@
 """A real SMTP server on 127.0.0.1 for the mail tests (aiosmtpd), started by a test and
 ended by it (a file named "stop" in FOLDER) or after --lifetime seconds.
 
-    /usr/bin/python3 smtp_server.py FOLDER [--starttls] [--auth USER:PASSWORD] [--silent]
-                                           [--lifetime SECONDS]
+    /usr/bin/python3 smtp_server.py FOLDER [--starttls | --implicit-tls PORT] [--auth USER:PASSWORD]
+                                           [--silent] [--lifetime SECONDS]
 
 FOLDER/port holds the port while the server listens (it is removed when it ends). Each message received becomes
 FOLDER/message-N.eml (the bytes as received, dots unstuffed) and FOLDER/message-N.txt, one
@@ -14,7 +14,9 @@ fact a line:
     tls yes
     auth joe secret
 
---starttls offers STARTTLS with a self-signed certificate made by openssl in FOLDER.
+--starttls offers STARTTLS with a self-signed certificate made by openssl in FOLDER;
+--implicit-tls listens on PORT with TLS from the first byte (the server does not start
+when PORT cannot be had).
 --auth requires AUTH (PLAIN or LOGIN, also without TLS) and refuses other credentials.
 --silent accepts connections and never says anything. Files are written under another
 name and renamed, so a reader never sees half of one. Windows paths on drive Z: (Wine's
@@ -72,7 +74,7 @@ def serve_silently(folder, lifetime):
             pass
 
 
-def serve(folder, starttls, credentials, lifetime):
+def serve(folder, starttls, implicit_port, credentials, lifetime):
     from aiosmtpd.controller import Controller
     from aiosmtpd.smtp import AuthResult
 
@@ -82,7 +84,8 @@ def serve(folder, starttls, credentials, lifetime):
         async def handle_DATA(self, server, session, envelope):
             Handler.count += 1
             facts = [f"mail_from {envelope.mail_from}"] + [f"rcpt_to {r}" for r in envelope.rcpt_tos]
-            facts.append(f"tls {'yes' if session.ssl is not None else 'no'}")
+            encrypted = session.ssl is not None or server.transport.get_extra_info("ssl_object") is not None
+            facts.append(f"tls {'yes' if encrypted else 'no'}")
             if getattr(session, "seen_login", None):
                 facts.append(f"auth {session.seen_login[0]} {session.seen_login[1]}")
             publish(folder / f"message-{Handler.count}.eml", envelope.original_content)
@@ -97,6 +100,8 @@ def serve(folder, starttls, credentials, lifetime):
     options = {"hostname": "127.0.0.1", "port": free_port()}
     if starttls:
         options["tls_context"] = self_signed(folder)
+    if implicit_port:
+        options.update(port=implicit_port, ssl_context=self_signed(folder))
     if credentials:
         options.update(authenticator=authenticator, auth_required=True, auth_require_tls=False)
     controller = Controller(Handler(), **options)
@@ -114,12 +119,13 @@ def main():
     starttls = "--starttls" in args
     silent = "--silent" in args
     credentials = args[args.index("--auth") + 1] if "--auth" in args else None
+    implicit_port = int(args[args.index("--implicit-tls") + 1]) if "--implicit-tls" in args else None
     lifetime = float(args[args.index("--lifetime") + 1]) if "--lifetime" in args else 120.0
     try:
         if silent:
             serve_silently(folder, lifetime)
         else:
-            serve(folder, starttls, credentials, lifetime)
+            serve(folder, starttls, implicit_port, credentials, lifetime)
     finally:
         (folder / "port").unlink(missing_ok=True)
 

@@ -12,7 +12,7 @@ namespace tarn::test {
 
 class SmtpTestServer {
 public:
-    // `options`: any of "--starttls", "--auth USER:PASSWORD", "--silent".
+    // `options`: any of "--starttls", "--implicit-tls PORT", "--auth USER:PASSWORD", "--silent".
     explicit SmtpTestServer(const std::string& options = "");
     ~SmtpTestServer();
     SmtpTestServer(const SmtpTestServer&) = delete;

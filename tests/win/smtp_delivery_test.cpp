@@ -94,6 +94,18 @@ TEST(SmtpDeliveryTest, StartTlsEncryptsTheSessionAndTheServerSeesTheConfiguredCr
     EXPECT_EQ(received->facts, "mail_from me@example.com\nrcpt_to you@example.com\ntls yes\nauth joe s3cr\xc3\xa9t\n");
 }
 
+TEST(SmtpDeliveryTest, Port465IsTlsFromTheFirstByte) {
+    const SmtpTestServer server("--implicit-tls 465");
+    if (server.port() == 0) GTEST_SKIP() << "port 465 cannot be had here";
+    const ScratchFolder folder;
+    const DeliveryResult result =
+        mail::SendHtmlMail({L"me@example.com", L"you@example.com", L"", L"", L"x", WritePage(folder)}, Local(server));
+    ASSERT_TRUE(result.sent) << Describe(result);
+    const auto received = server.WaitForMessage(1);
+    ASSERT_TRUE(received);
+    EXPECT_EQ(received->facts, "mail_from me@example.com\nrcpt_to you@example.com\ntls yes\n");
+}
+
 TEST(SmtpDeliveryTest, AServerThatNeverAnswersFailsWithinTheReadLimit) {
     const SmtpTestServer server("--silent");
     ASSERT_NE(server.port(), 0);
