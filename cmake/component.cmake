@@ -91,3 +91,8 @@ target_link_libraries(delimited_bench PRIVATE tarn_core psapi)
 add_executable(mime_pack_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/mime_pack_bench.cpp)
 target_link_options(mime_pack_bench PRIVATE ${TARN_STATIC_RUNTIME})
 target_link_libraries(mime_pack_bench PRIVATE tarn_core)
+
+# The SMTP delivery benchmark (bench/run_smtp_bench.py runs it beside Python's smtplib).
+add_executable(smtp_send_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/smtp_send_bench.cpp)
+target_link_options(smtp_send_bench PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(smtp_send_bench PRIVATE tarn_core)
