@@ -190,6 +190,10 @@ void DotStuffingSink::Put(std::string_view bytes) {
 }
 
 void DotStuffingSink::Finish() {
+    // The message's writer may close the sink itself (the MIME packer does); the end
+    // mark goes once.
+    if (finished_) return;
+    finished_ = true;
     if (pendingCr_) Put("\n");
     buffer_ += atLineStart_ ? ".\r\n" : "\r\n.\r\n";
     Flush();

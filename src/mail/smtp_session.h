@@ -90,8 +90,8 @@ private:
 };
 
 // The message as it goes after DATA: bare CR and LF become CR LF, a line starting with "."
-// gets another one, and Close() ends the message with "." on a line of its own. Writes
-// through to `out` in chunks.
+// gets another one, and Close() (the first one) ends the message with "." on a line of its
+// own. Writes through to `out` in chunks.
 class DotStuffingSink final : public ByteSink {
 public:
     explicit DotStuffingSink(SmtpTransport& out) : out_(out) {}
@@ -106,6 +106,7 @@ private:
     std::string buffer_;
     bool atLineStart_ = true;
     bool pendingCr_ = false;
+    bool finished_ = false;
 };
 
 }  // namespace tarn::mail

@@ -45,7 +45,11 @@ SmtpRequest Request(std::string body) {
     r.clientName = "pc1";
     r.sender = "me@a.example";
     r.recipients = {"to@b.example", "bcc@c.example"};
-    r.writeMessage = [body = std::move(body)](ByteSink& out) { out.Write(body); };
+    // Writers may close the sink themselves, as the MIME packer does.
+    r.writeMessage = [body = std::move(body)](ByteSink& out) {
+        out.Write(body);
+        out.Close();
+    };
     return r;
 }
 
