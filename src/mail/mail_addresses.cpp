@@ -47,6 +47,10 @@ MailAddress ParseEntry(std::string_view entry) {
     address = Trimmed(address);
     if (address.empty() || address.find_first_of(" \t<>()[]\",;\\") != std::string_view::npos)
         throw SmtpError("The address " + Shown(entry) + " is not a mail address");
+    // Addresses outside ASCII need SMTPUTF8, which few servers offer; names may hold anything.
+    for (const char c : address)
+        if (static_cast<unsigned char>(c) >= 128)
+            throw SmtpError("The address " + Shown(entry) + " holds characters a mail server cannot take");
     result.address = address;
     return result;
 }

@@ -17,7 +17,7 @@ struct MailAddress {
 
 // Splits "Name <a@b>; c@d, \"Last, First\" <e@f>" at ";" and "," outside quotes and angle
 // brackets. Throws SmtpError naming the entry when one holds a line break, a control
-// character or an address that is not one word.
+// character, or an address that is not one word of ASCII.
 std::vector<MailAddress> ParseAddressList(std::string_view text);
 
 // The list as a header value: "Name <a@b>, c@d"; names quoted where they hold specials,
