@@ -106,8 +106,8 @@ TEST(MailAddresses, TypedTextCannotAddHeaderLines) {
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(AddressListValue(list),
               "\"Last, First\" <a@b.example>, =?utf-8?B?SsO2cmc=?= <j@c.example>, plain@d.example");
-    for (const char* typed :
-         {"a@b.example\r\nBcc: x@y", "a@b.example\nBcc: x@y", "Name <a@b.example> x@y", "a@b.example <x@y>\r\n"})
+    for (const char* typed : {"a@b.example\r\nBcc: x@y", "a@b.example\nBcc: x@y", "Name <a@b.example> x@y",
+                              "a@b.example <x@y>\r\n", "j\xc3\xb6rg@c.example"})
         EXPECT_THROW(ParseAddressList(typed), SmtpError) << typed;
     EXPECT_EQ(SingleLineSubject("Report\r\nBcc: x@y"), "Report  Bcc: x@y");
 }
