@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
     tarn::mail::SmtpSettings settings;
     settings.server = L"127.0.0.1";
     settings.port = std::atol(argv[2]);
-    const tarn::mail::MailMessage message{L"bench@example.com", L"to@example.com", L"", L"", L"Pictures",
-                                          Widen(argv[1])};
+    const tarn::mail::MailMessage message{L"bench@example.com", L"to@example.com", L"", L"",
+                                          L"Pictures",          Widen(argv[1])};
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
     double best = 1e300;
     for (int run = 0; run < runs; ++run) {
