@@ -52,8 +52,10 @@ set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# tests/support holds the helpers the tests share (test tooling, not test cases).
-file(GLOB TARN_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+# tests/support holds the helpers the tests share and tests/screenshots the disabled tests that
+# take docs/screenshots for `make screenshots` (test tooling, not test cases).
+file(GLOB TARN_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp ${CMAKE_SOURCE_DIR}/tests/screenshots/*.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_executable(win_tests ${TARN_WIN_TESTS})
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
 add_dependencies(win_tests TarnwickExports7)
