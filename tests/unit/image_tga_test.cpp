@@ -38,8 +38,8 @@ TEST(ImageTga, ImageMagickReadsThePixelsInTheirPlaceAndTheFooterIsVersion2) {
     const auto decoded = test::DecodeAll(folder, {folder.Write("sample.tga", b)});
     ASSERT_EQ(decoded.size(), 1u);
     // RGBA from the top row; the transparent pixel is white and opaque in a 24-bit file.
-    EXPECT_EQ(decoded[0], (std::vector<std::uint8_t>{3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255,
-                                                      12, 11, 10, 255, 15, 14, 13, 255, 255, 255, 255, 255}));
+    EXPECT_EQ(decoded[0], (std::vector<std::uint8_t>{3,  2,  1,  255, 6,  5,  4,  255, 9,   8,   7,   255,
+                                                     12, 11, 10, 255, 15, 14, 13, 255, 255, 255, 255, 255}));
     // No extension area, no developer area, then the signature.
     EXPECT_EQ(std::string(b.end() - 26, b.end()), std::string(8, '\0') + std::string("TRUEVISION-XFILE.\0", 18));
 }

@@ -2,18 +2,14 @@
 // arrives, read back by Python's email package and by the server itself. (STARTTLS, AUTH
 // and a silent server are sent to by SendHtmlMail in smtp_delivery_test.cpp; the composer
 // passes it the stored settings whole.)
-#include "common/registry_support.h"
-#include "mail/html_email_form.h"
+#include "composer_window.h"
 #include "smtp_test_server.h"
-#include "win_support.h"
 
 namespace tarn::test {
 namespace {
 
-using mail::HtmlEmailForm;
-using ComposerSendTest = CommonUiTest;
-
-constexpr wchar_t kSettingsKey[] = L"Software\\Quillonsoft\\Quillon Export Engine\\Settings";
+using namespace composer;
+using ComposerSendTest = ComposerTest;
 
 TEST_F(ComposerSendTest, WhatWasTypedAndEditedArrivesAndTheWindowCloses) {
     const SmtpTestServer server;
@@ -21,13 +17,8 @@ TEST_F(ComposerSendTest, WhatWasTypedAndEditedArrivesAndTheWindowCloses) {
     WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Server", L"127.0.0.1", false);
     WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Port", std::to_wstring(server.port()), false);
     WriteSetting(kSettingsApplication, kSettingsSection, L"SMTP Authentication", L"False", false);
-    const ScratchFolder folder;
-    std::filesystem::create_directories(folder / L"report_files");
-    std::filesystem::copy_file(TestPicture(L"sample-40x30.png"), folder / L"report_files\\flag.png");
-    const std::wstring page = folder / L"report.htm";
-    WriteBytes(page, "<html><body><p>Stock today</p><img src=\"report_files/flag.png\" alt=\"Flag\"></body></html>");
-
-    HWND window = HtmlEmailForm::SendMessageFor(page, L"", L"");
+    WriteBytes(page_, "<html><body><p>Stock today</p><img src=\"report_files/flag.png\" alt=\"Flag\"></body></html>");
+    HWND window = HtmlEmailForm::SendMessageFor(page_, L"", L"");
     ASSERT_TRUE(window);
     const ui::Window form(window);
     form.Control(HtmlEmailForm::kTxtTo).SetText(L"Ann <ann@example.com>");
@@ -38,13 +29,8 @@ TEST_F(ComposerSendTest, WhatWasTypedAndEditedArrivesAndTheWindowCloses) {
     form.Control(HtmlEmailForm::kBody).SetText(L"Stock tomorrow\r\n[Flag] \r\n");
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(HtmlEmailForm::kCmdSend, BN_CLICKED), 0);
     // Sent: the window closes itself.
-    MSG message;
-    ASSERT_TRUE(ui::WaitUntil(
-        [&] {
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-            return !IsWindow(window);
-        },
-        ui::kDefaultWait));
+    PumpUntil([&] { return !IsWindow(window); });
+    ASSERT_FALSE(IsWindow(window));
 
     const auto received = server.WaitForMessage(1);
     ASSERT_TRUE(received);

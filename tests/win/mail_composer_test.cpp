@@ -1,81 +1,12 @@
 // The e-mail composer as the user meets it: a modeless window on the test's thread, driven
 // from a watcher thread while this thread pumps its messages.
-#include "win_support.h"
-#include "common/registry_support.h"
+#include "composer_window.h"
 #include "common/screen_metrics.h"
-#include "mail/html_email_form.h"
-
-#include <atomic>
 
 namespace tarn::test {
 namespace {
 
-using mail::HtmlEmailForm;
-
-constexpr wchar_t kSettingsKey[] = L"Software\\Quillonsoft\\Quillon Export Engine\\Settings";
-constexpr wchar_t kSizeValue[] = L"FormSize_HTMLEmailFormSend Message";
-constexpr wchar_t kStateValue[] = L"WindowState_HTMLEmailFormSend Message";
-constexpr wchar_t kPage[] =
-    L"<HTML><HEAD><TITLE>report</TITLE></HEAD><BODY>\r\n<p>Stock <b>today</b></p>\r\n"
-    L"<table>\r\n<tr><td>Pears</td><td>3</td></tr>\r\n</table>\r\n<p><img src=\"report_files/flag.png\" "
-    L"alt=\"Flag\"></p>\r\n"
-    L"</BODY></HTML>\r\n";
-
-// Dispatches this thread's messages until `done` or `milliseconds` have passed.
-void PumpUntil(const std::function<bool()>& done, ULONGLONG milliseconds = 20000) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    while (!done() && GetTickCount64() < deadline) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
-// Runs `steps` on a watcher thread while this thread keeps the composer alive.
-template <class Result>
-Result Drive(std::function<Result()> steps) {
-    std::atomic<bool> finished{false};
-    ui::Watcher<Result> watcher([&]() -> Result {
-        struct Finish {
-            std::atomic<bool>& flag;
-            ~Finish() { flag = true; }
-        } finish{finished};
-        return steps();
-    });
-    PumpUntil([&] { return finished.load(); });
-    return watcher.Get();
-}
-
-void CloseComposer(HWND window) {
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    PumpUntil([&] { return !IsWindow(window); });
-}
-
-class ComposerTest : public CommonUiTest {
-protected:
-    void SetUp() override {
-        CommonUiTest::SetUp();
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kSizeValue);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kStateValue);
-        WriteBytes(page_, Ansi(kPage));
-        CreateDirectoryW((scratch_ / L"report_files").c_str(), nullptr);
-        CopyFileW(TestPicture(L"sample-40x30.png").c_str(), (scratch_ / L"report_files\\flag.png").c_str(), FALSE);
-        WriteBytes(text_, "a < b\r\n  indented");
-    }
-    void TearDown() override {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kSizeValue);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, kStateValue);
-        CommonUiTest::TearDown();
-    }
-    static std::wstring Body(HWND window) { return ui::Window(window).Control(HtmlEmailForm::kBody).Text(); }
-
-    ScratchFolder scratch_;
-    std::wstring page_ = scratch_ / L"report.htm";
-    std::wstring text_ = scratch_ / L"notes.txt";
-};
+using namespace composer;
 
 // The subject and caption follow the file and the subject box; the body shows the page's
 // text, cells as tab-separated rows, and a text file as it is written.
@@ -267,56 +198,6 @@ TEST_F(ComposerTest, PlacementComesBackOnlyWhereEnoughOfItIsOnTheScreen) {
     EXPECT_EQ(placed.top, defaultPlace.top);
     EXPECT_EQ(placed.right - placed.left, defaultPlace.right - defaultPlace.left);
     CloseComposer(window);
-}
-
-}  // namespace
-}  // namespace tarn::test
-
-namespace tarn::test {
-namespace {
-
-// Pictures of the composer for docs/screenshots (`make screenshots`); not part of the test run.
-TEST_F(ComposerTest, DISABLED_ComposerScreenshots) {
-    wchar_t folder[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TARN_SCREENSHOTS", folder, MAX_PATH)) GTEST_SKIP() << "TARN_SCREENSHOTS is not set";
-    WriteBytes(page_,
-               Ansi(L"<HTML><HEAD><TITLE>Stock</TITLE></HEAD><BODY>\r\n<h1>Stock on hand</h1>\r\n"
-                    L"<p>The counts of <b>Monday</b> morning, by shelf.</p>\r\n<table border=\"1\">\r\n"
-                    L"<tr><th>Name</th><th>Qty</th><th>Price</th></tr>\r\n"
-                    L"<tr><td>Apples</td><td>3</td><td>1.25</td></tr>\r\n"
-                    L"<tr><td>Pears</td><td>12</td><td>0.90</td></tr>\r\n</table>\r\n"
-                    L"<p><img src=\"stock_files/chart.bmp\" alt=\"Quarterly totals\"></p>\r\n</BODY></HTML>\r\n"));
-    WriteBytes(text_, "Name     Qty   Price\r\nApples     3    1.25\r\nPears     12    0.90\r\n");
-    // A bar chart as a 24-bit BMP: four bars on white.
-    const int width = 240, height = 120, stride = width * 3;
-    std::string bmp(54, '\0');
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<char>(v >> (8 * i));
-    };
-    bmp[0] = 'B', bmp[1] = 'M';
-    put32(2, 54 + stride * height), put32(10, 54), put32(14, 40), put32(18, width), put32(22, height);
-    bmp[26] = 1, bmp[28] = 24;
-    const uint32_t bars[] = {0x2040C0, 0x30A040, 0xC05020, 0x10A0F0};  // BGR
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const int bar = (x - 20) / 50, within = (x - 20) % 50;
-            const bool filled = x >= 20 && bar < 4 && within < 36 && y >= 10 && y < 10 + 25 * (bar + 1);
-            const uint32_t c = filled ? bars[bar] : 0xFFFFFF;
-            bmp += static_cast<char>(c >> 16), bmp += static_cast<char>(c >> 8), bmp += static_cast<char>(c);
-        }
-    CreateDirectoryW((scratch_ / L"stock_files").c_str(), nullptr);
-    WriteBytes(scratch_ / L"stock_files\\chart.bmp", bmp);
-    for (const auto& [file, shot] :
-         {std::pair{page_, L"\\composer-html.png"}, std::pair{text_, L"\\composer-text.png"}}) {
-        HWND window = HtmlEmailForm::SendMessageFor(file, L"", L"");
-        ASSERT_TRUE(window);
-        const ui::Window form(window);
-        form.Control(HtmlEmailForm::kTxtTo).SetText(L"orders@example.com");
-        form.Control(HtmlEmailForm::kTxtFrom).SetText(L"stock@example.com");
-        PumpUntil([] { return false; }, 300);
-        form.SavePng(std::wstring(folder) + shot);
-        CloseComposer(window);
-    }
 }
 
 }  // namespace

@@ -2,63 +2,12 @@
 // ShowSmtpSettingsDialog waits; what it stored read back from the registry itself and
 // through LoadSmtpSettings, which delivery uses.
 #include "mail/smtp_delivery.h"
-#include "mail/smtp_settings_form.h"
-#include "mail/smtp_settings_form_ids.h"
-#include "win_support.h"
+#include "smtp_settings_window.h"
 
 namespace tarn::test {
 namespace {
 
-constexpr wchar_t kKey[] = L"Software\\Quillonsoft\\Quillon Export Engine\\Settings";
-constexpr const wchar_t* kValues[] = {L"SMTP Server", L"SMTP Port", L"SMTP Authentication", L"SMTP UserID",
-                                      L"SMTP Password"};
-
-// The stored string, or "<missing>".
-std::wstring Stored(const wchar_t* name) {
-    wchar_t text[1024] = {};
-    DWORD bytes = sizeof text;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, name, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
-        return L"<missing>";
-    return text;
-}
-
-class SmtpSettingsDialogTest : public CommonUiTest {
-protected:
-    // The dialog's template comes from the component's resources.
-    SmtpSettingsDialogTest() : CommonUiTest(true) {}
-    void SetUp() override {
-        CommonUiTest::SetUp();
-        Clear();
-    }
-    void TearDown() override {
-        Clear();
-        CommonUiTest::TearDown();
-    }
-    static void Clear() {
-        for (const wchar_t* name : kValues) RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, name);
-    }
-};
-
-ui::Window WaitForDialog() { return ui::WaitForWindow({L"#32770", L"Configure SMTP Server"}); }
-
-template <class Result>
-std::pair<bool, Result> Drive(std::function<Result()> steps) {
-    ui::Watcher<Result> watcher(std::move(steps));
-    const bool ok = mail::ShowSmtpSettingsDialog(nullptr);
-    return {ok, watcher.Get()};
-}
-
-struct Shown {
-    std::wstring host, port, user, password, verify;
-    bool ticked = false;
-    bool frameVisible = false;
-};
-Shown Read(const ui::Window& dialog) {
-    return {dialog.Control(IDC_SMTPHostname).Text(),      dialog.Control(IDC_SMTPPortNumber).Text(),
-            dialog.Control(IDC_SMTPAuthUserName).Text(),  dialog.Control(IDC_SMTPAuthPassword).Text(),
-            dialog.Control(IDC_VerifyPassword).Text(),    dialog.Control(IDC_chkSMTPAuth).IsChecked(),
-            dialog.Control(IDC_SMTPAuthFrame).IsVisible()};
-}
+using namespace smtp_dialog;
 
 TEST_F(SmtpSettingsDialogTest, OpensWithDefaultsAtItsTwipsPositionsInTabOrderAndCancelStoresNothing) {
     struct Layout {
@@ -210,27 +159,6 @@ TEST_F(SmtpSettingsDialogTest, OkComparesThePasswordsAndStoresTheFiveSettingsWit
     // A clear-text password written by an older version is still read.
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"SMTP Password", REG_SZ, L"old clear", sizeof L"old clear");
     EXPECT_EQ(mail::LoadSmtpSettings().password, L"old clear");
-}
-
-using SmtpSettingsScreenshotTest = SmtpSettingsDialogTest;
-
-TEST_F(SmtpSettingsScreenshotTest, DISABLED_WithAuthentication) {
-    wchar_t folder[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TARN_SCREENSHOTS", folder, MAX_PATH)) GTEST_SKIP() << "TARN_SCREENSHOTS is not set";
-    const std::wstring path = std::wstring(folder) + L"\\smtp-settings.png";
-    Drive<bool>([path] {
-        const ui::Window dialog = WaitForDialog();
-        dialog.Control(IDC_SMTPHostname).SetText(L"mail.example.com");
-        dialog.Control(IDC_SMTPPortNumber).SetText(L"587");
-        dialog.Control(IDC_chkSMTPAuth).SetChecked(true);
-        dialog.Control(IDC_SMTPAuthUserName).SetText(L"reports");
-        dialog.Control(IDC_SMTPAuthPassword).SetText(L"password");
-        dialog.Control(IDC_VerifyPassword).SetText(L"password");
-        dialog.SavePng(path);
-        dialog.PressButton(L"Cancel");
-        return dialog.WaitUntilGone();
-    });
-    EXPECT_TRUE(std::filesystem::exists(path)) << Narrow(path);
 }
 
 }  // namespace
