@@ -62,16 +62,6 @@ group("functions as the grid's members", function () {
     check("row", "f0\tf1\tf2\r\n", rowsOf(runFolder + "\\functions.txt"));
 });
 
-group("grids that lack members", function () {
-    var e = quietEngine(TARGET);
-    check("an empty object", false, thrown(function () { e.ExportTable({}, "CSV"); }));
-    check("null", false, thrown(function () { e.ExportTable(null, "CSV"); }));
-    e.SkipFieldSelection = true;
-    e.ColumnList = "0,1";
-    check("no members but Cols, the host's list", false, thrown(function () { e.ExportTable({ Cols: 2 }, "CSV"); }));
-    check("an empty object exports nothing", false, e.ExportTable({}, "CSV"));
-});
-
 group("literals where the engine takes references", function () {
     var e = quietEngine(TARGET), chart = new ActiveXObject("Scripting.Dictionary");
     e.FileFormat = "XLS";
