@@ -221,11 +221,10 @@ std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pai
 PdfReadBack PdfReading(const std::wstring& pdf) {
     const std::string source = UnixPath(pdf);
     if (source.empty()) return {};
-    const std::optional<std::string> answer =
-        RunLinux("/usr/bin/qpdf --check '" + source + "'; echo ==; /usr/bin/pdftotext -layout '" + source +
-                     "' -; echo ==; /usr/bin/pdffonts '" + source + "'; echo ==; /usr/bin/pdfimages -list '" + source +
-                     "'",
-                 pdf + L".reading.txt", ui::Milliseconds(30000));
+    const std::optional<std::string> answer = RunLinux(
+        "/usr/bin/qpdf --check '" + source + "'; echo ==; /usr/bin/pdftotext -layout '" + source +
+            "' -; echo ==; /usr/bin/pdffonts '" + source + "'; echo ==; /usr/bin/pdfimages -list '" + source + "'",
+        pdf + L".reading.txt", ui::Milliseconds(30000));
     if (!answer) return {};
     const std::string& reading = *answer;
     // Four parts, each ended by a line "==" but the last.

@@ -126,7 +126,8 @@ TEST_F(PdfExportTest, LongRtfTextsAndMetafilesBecomeValidPdfs) {
     ScratchFolder folder;
     std::wstring rtf = L"{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Arial;}\\f0\\fs24 ";
     for (int i = 1; i <= 150; ++i)
-        rtf += L"{\\b Entry " + std::to_wstring(i) + L"} \\u920?\\u945?\\u955?\\u945?\\u963?\\u963?\\u945? "
+        rtf += L"{\\b Entry " + std::to_wstring(i) +
+               L"} \\u920?\\u945?\\u955?\\u945?\\u963?\\u963?\\u945? "
                L"\\u1055?\\u1088?\\u1080?\\u1089?\\u1090?\\u1072?\\u1085?\\u1100? harbour\\par ";
     rtf += L"}";
     auto exporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"document.pdf"});
@@ -141,7 +142,8 @@ TEST_F(PdfExportTest, LongRtfTextsAndMetafilesBecomeValidPdfs) {
     EXPECT_NE(pages.back().find("Entry 150"), std::string::npos) << pages.back();
     EXPECT_EQ(Count(document.text, "\xCE\x98\xCE\xB1\xCE\xBB\xCE\xB1\xCF\x83\xCF\x83\xCE\xB1"), 150u)  // Θαλασσα
         << document.text.substr(0, 600);
-    EXPECT_EQ(Count(document.text, "\xD0\x9F\xD1\x80\xD0\xB8\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD1\x8C"), 150u);  // Пристань
+    EXPECT_EQ(Count(document.text, "\xD0\x9F\xD1\x80\xD0\xB8\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD1\x8C"),
+              150u);  // Пристань
 
     WriteHalvesEmf(folder / L"halves.emf", 4, 2);
     ASSERT_TRUE(Export(exporter.Get(), folder / L"drawing.pdf", MetafileFile(folder / L"halves.emf")));
