@@ -253,10 +253,9 @@ size_t ReadLikeThePdfExport(IDispatch* table) {
         for (long c = 0; c < cols; ++c) {
             (void)grid.MergedRange(r, c);
             characters += tarn::VariantToText(grid.Cell(CellSetting::DisplayText, r, c)).size();
-            for (CellSetting setting :
-                 {CellSetting::FontName, CellSetting::FontSize, CellSetting::FontBold, CellSetting::FontItalic,
-                  CellSetting::FontUnderline, CellSetting::ForeColor, CellSetting::BackColor, CellSetting::Alignment,
-                  CellSetting::Checkbox})
+            for (CellSetting setting : {CellSetting::FontName, CellSetting::FontSize, CellSetting::FontBold,
+                                        CellSetting::FontItalic, CellSetting::FontUnderline, CellSetting::ForeColor,
+                                        CellSetting::BackColor, CellSetting::Alignment, CellSetting::Checkbox})
                 (void)grid.Cell(setting, r, c);
             (void)grid.CellPicture(r, c);
         }
