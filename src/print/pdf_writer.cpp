@@ -90,8 +90,8 @@ std::string Utf16Hex(char32_t c) {
 // whole before it is compressed.
 class Deflater {
 public:
-    Deflater() {
-        if (deflateInit(&z_, Z_DEFAULT_COMPRESSION) != Z_OK) throw PdfError("The compressor could not start.");
+    explicit Deflater(int level = Z_DEFAULT_COMPRESSION) {
+        if (deflateInit(&z_, level) != Z_OK) throw PdfError("The compressor could not start.");
     }
     ~Deflater() { deflateEnd(&z_); }
     Deflater(const Deflater&) = delete;
@@ -121,8 +121,8 @@ private:
     std::string out_;
 };
 
-std::string Deflate(std::string_view data) {
-    Deflater deflater;
+std::string Deflate(std::string_view data, int level = Z_DEFAULT_COMPRESSION) {
+    Deflater deflater(level);
     for (std::size_t at = 0; at < data.size(); at += 1u << 30) deflater.Add(data.substr(at, 1u << 30));
     return deflater.Finish();
 }
@@ -429,7 +429,9 @@ void PdfWriter::AddPage(Page page) {
         }
     }
     const int contents = Reserve();
-    WriteStream(contents, "", content, true);
+    // Page contents are operators and numbers, which zlib's fastest level packs nearly as
+    // well as its default in a third of the time.
+    WriteCompressed(contents, "", Deflate(content, Z_BEST_SPEED));
 
     std::string resources = "/Resources<</ProcSet[/PDF/Text/ImageB/ImageC]";
     if (!fonts.empty()) {
