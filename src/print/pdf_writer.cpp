@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -67,8 +68,16 @@ std::string Hex4(unsigned value) {
     return out;
 }
 
+// Every text run and grid line sets its colour: the 256 levels of a component are written once.
 void AppendColourOp(std::string& out, Colour c, const char* op) {
-    AppendNums(out, {(c & 0xFF) / 255.0, ((c >> 8) & 0xFF) / 255.0, ((c >> 16) & 0xFF) / 255.0});
+    static const std::array<std::string, 256> kLevels = [] {
+        std::array<std::string, 256> levels;
+        for (int i = 0; i < 256; ++i) levels[i] = Num(i / 255.0) + ' ';
+        return levels;
+    }();
+    out += kLevels[c & 0xFF];
+    out += kLevels[(c >> 8) & 0xFF];
+    out += kLevels[(c >> 16) & 0xFF];
     out += op;
     out += '\n';
 }
