@@ -1,6 +1,8 @@
 // PDF files through ExportPDF, read back by qpdf and poppler: the grid's cells under the
-// page header and over the footer, a text in the body font, every font embedded; and a
-// target that cannot be written, which leaves nothing behind.
+// page header and over the footer, a table over three pages with its header row and page
+// number on each, the column list, a long RTF text beyond ANSI, a metafile as a picture, a
+// text in the body font, every face embedded once; and a target that cannot be written,
+// which leaves nothing behind.
 #include "win_support.h"
 
 #include <algorithm>
@@ -44,13 +46,12 @@ void ExpectEmbeddedOnce(const PdfReadBack& pdf) {
 
 // A PDF of a grid of 120 rows of R<r>C<c> texts (column 1 numbers r x 1.25) under a header row,
 // row 7 and column 2 hidden, with `paragraph` above it.
-PdfReadBack LedgerPdf(const ScratchFolder& folder, const std::wstring& name, const std::wstring& paragraph,
-                      const std::wstring& columns = {}) {
+PdfReadBack LedgerPdf(const ScratchFolder& folder, const std::wstring& name, const std::wstring& paragraph) {
     LateBound grid = HostObject(L"ExportTestHost.Grid");
     grid.Call(L"Fill", {LongArg(121), LongArg(4)});
     grid.Put(L"RowHidden", BoolArg(true), {LongArg(7)});
     grid.Put(L"ColHidden", BoolArg(true), {LongArg(2)});
-    auto exporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / name, .columns = columns});
+    auto exporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / name});
     EXPECT_EQ(exporter->put_Title(unique_bstr(L"Harbour ledger").get()), S_OK);
     EXPECT_EQ(exporter->put_Paragraph(unique_bstr(paragraph).get()), S_OK);
     EXPECT_EQ(exporter->put_Footer(unique_bstr(L"Footnote never printed").get()), S_OK);
