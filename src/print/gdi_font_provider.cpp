@@ -55,18 +55,20 @@ FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic)
     const bool faceBold = metrics.tmWeight >= FW_SEMIBOLD, faceItalic = metrics.tmItalic != 0;
     // GDI answers a substitute under the name asked for (Tahoma and Arial may both be one
     // Liberation Sans), so a face is known by its 'head' table, which holds the checksum of
-    // its whole file and its dates: each face is loaded, and embedded, once.
-    std::string head = FontTable(dc, FontTag("head"));
-    auto& loaded = head.empty() ? loadedByName_[{chosen, faceBold, faceItalic}] : loaded_[head];
+    // its whole file and its dates, and its 'name' table, which tells apart the faces of a
+    // collection that share the first: each face is loaded, and embedded, once.
+    std::string head = FontTable(dc, FontTag("head")), names = FontTable(dc, FontTag("name"));
+    auto& loaded = head.empty() ? loadedByName_[{chosen, faceBold, faceItalic}] : loaded_[{head, names}];
     if (!loaded) {
         std::map<std::uint32_t, std::string> tables;
         for (const std::uint32_t tag :
              {FontTag("hhea"), FontTag("maxp"), FontTag("hmtx"), FontTag("loca"), FontTag("glyf"), FontTag("cmap"),
-              FontTag("OS/2"), FontTag("post"), FontTag("name"), FontTag("cvt "), FontTag("fpgm"), FontTag("prep")}) {
+              FontTag("OS/2"), FontTag("post"), FontTag("cvt "), FontTag("fpgm"), FontTag("prep")}) {
             std::string data = FontTable(dc, tag);
             if (!data.empty()) tables.emplace(tag, std::move(data));
         }
         if (!head.empty()) tables.emplace(FontTag("head"), std::move(head));
+        if (!names.empty()) tables.emplace(FontTag("name"), std::move(names));
         loaded = TrueTypeFont::FromTables(std::move(tables));
     }
     // GDI imitates a style the face lacks; so does the PDF.
