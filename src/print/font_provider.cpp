@@ -130,7 +130,7 @@ FontFace FontFolderProvider::Find(const std::wstring& name, bool bold, bool ital
     return Pick(found->second, bold, italic);
 }
 
-std::shared_ptr<const TrueTypeFont> FontFolderProvider::Fallback(char32_t c) {
+std::shared_ptr<const TrueTypeFont> FontFolderProvider::Fallback(const TrueTypeFont&, char32_t c) {
     const std::lock_guard lock(mutex_);
     Index();
     if (const auto found = fallbacks_.find(c); found != fallbacks_.end()) return found->second;
@@ -169,7 +169,7 @@ std::vector<FaceRun> SplitByFace(FontProvider& fonts, const std::shared_ptr<cons
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char32_t c = text[i];
         std::shared_ptr<const TrueTypeFont> fallback;
-        if (c >= 0x20 && face->Glyph(c) == 0) fallback = fonts.Fallback(c);
+        if (c >= 0x20 && face->Glyph(c) == 0) fallback = fonts.Fallback(*face, c);
         const std::shared_ptr<const TrueTypeFont>& font = fallback ? fallback : face;
         if (font != current) {
             if (i > start) runs.push_back({current, std::u32string(text.substr(start, i - start))});
@@ -198,7 +198,7 @@ double TrueTypeFontMetrics::TextWidth(const FontSpec& font, std::wstring_view te
     for (const char32_t c : CodePoints(text)) {
         const std::uint16_t glyph = face.Glyph(c);
         if (glyph == 0 && c >= 0x20) {
-            if (const auto fallback = fonts_.Fallback(c)) {
+            if (const auto fallback = fonts_.Fallback(face, c)) {
                 ems += double(fallback->Advance(fallback->Glyph(c))) / fallback->UnitsPerEm();
                 continue;
             }

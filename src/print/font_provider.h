@@ -30,9 +30,10 @@ public:
     // The face for a name and style; a substitute when the name is unknown. Throws
     // FontError when there is no usable font at all.
     [[nodiscard]] virtual FontFace Find(const std::wstring& name, bool bold, bool italic) = 0;
-    // A face that has a character the chosen face lacks, or null: text falls back to it
-    // character by character, as Windows links fonts.
-    [[nodiscard]] virtual std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) {
+    // A face that has a character `face` (one Find chose) lacks, or null: text falls back
+    // to it character by character, as Windows links fonts.
+    [[nodiscard]] virtual std::shared_ptr<const TrueTypeFont> Fallback(const TrueTypeFont& face, char32_t c) {
+        (void)face;
         (void)c;
         return nullptr;
     }
@@ -60,8 +61,8 @@ public:
 
     [[nodiscard]] FontFace Find(const std::wstring& name, bool bold, bool italic) override;
     // The regular face of the first family with the character: Liberation Sans, then the
-    // other families in name order.
-    [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) override;
+    // other families in name order, whatever the face.
+    [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(const TrueTypeFont& face, char32_t c) override;
 
 private:
     struct Entry {

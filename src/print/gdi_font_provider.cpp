@@ -1,6 +1,8 @@
 #include "print/gdi_font_provider.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <cwctype>
 
 namespace tarn::pages {
 namespace {
@@ -11,9 +13,42 @@ DWORD GdiTag(std::uint32_t tag) {
 }
 
 constexpr const wchar_t* kLinkedFaces[] = {
-    L"Segoe UI Symbol", L"Segoe UI", L"Yu Gothic",  L"MS Gothic",     L"Microsoft YaHei", L"SimSun",
-    L"Malgun Gothic",   L"Gulim",    L"Nirmala UI", L"Leelawadee UI", L"Ebrima",          L"Arial Unicode MS",
+    L"Segoe UI Symbol",     L"Segoe UI", L"Yu Gothic",  L"MS Gothic",     L"Microsoft YaHei", L"SimSun",
+    L"Malgun Gothic",       L"Gulim",    L"Nirmala UI", L"Leelawadee UI", L"Ebrima",          L"Arial Unicode MS",
+    L"WenQuanYi Micro Hei",
 };
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return wchar_t(std::towlower(c)); });
+    return text;
+}
+
+// The face names the system links to a face: FontLink\SystemLink holds, under the face's
+// name, entries "FILE.TTC,Face Name[,scaling...]"; entries with a file only are skipped.
+std::vector<std::wstring> SystemLinks(const std::wstring& name) {
+    constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink";
+    DWORD bytes = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
+        bytes == 0)
+        return {};
+    std::wstring data(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kKey, name.c_str(), RRF_RT_REG_MULTI_SZ, nullptr, data.data(), &bytes) !=
+        ERROR_SUCCESS)
+        return {};
+    std::vector<std::wstring> faces;
+    for (std::size_t at = 0; at < data.size() && data[at] != L'\0';) {
+        const std::wstring entry(data.c_str() + at);
+        at += entry.size() + 1;
+        const std::size_t comma = entry.find(L',');
+        if (comma == std::wstring::npos) continue;
+        std::wstring face = entry.substr(comma + 1, entry.find(L',', comma + 1) - comma - 1);
+        face.erase(0, face.find_first_not_of(L' '));
+        face.erase(face.find_last_not_of(L' ') + 1);
+        if (!face.empty()) faces.push_back(std::move(face));
+    }
+    return faces;
+}
 
 // One table of the font selected into the DC; empty when it has none.
 std::string FontTable(HDC dc, std::uint32_t tag) {
@@ -74,20 +109,30 @@ FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic)
     // GDI imitates a style the face lacks; so does the PDF.
     FontFace face{loaded, bold && !loaded->Bold(), italic && !loaded->Italic()};
     faces_.emplace(key, face);
+    names_.try_emplace(loaded.get(), name);
     return face;
 }
 
-std::shared_ptr<const TrueTypeFont> GdiFontProvider::Fallback(char32_t c) {
+std::shared_ptr<const TrueTypeFont> GdiFontProvider::Fallback(const TrueTypeFont& face, char32_t c) {
+    std::vector<std::wstring> order;
+    std::wstring name;
     {
         const std::lock_guard lock(mutex_);
-        if (const auto found = fallbacks_.find(c); found != fallbacks_.end()) return found->second;
+        if (const auto found = names_.find(&face); found != names_.end()) name = Lower(found->second);
+        if (const auto found = fallbacks_.find({name, c}); found != fallbacks_.end()) return found->second;
+        auto [links, added] = links_.try_emplace(name);
+        if (added) {
+            if (!name.empty()) links->second = SystemLinks(name);
+            for (const wchar_t* common : kLinkedFaces) links->second.emplace_back(common);
+        }
+        order = links->second;
     }
-    std::shared_ptr<const TrueTypeFont> face;
-    for (const wchar_t* name : kLinkedFaces) {
+    std::shared_ptr<const TrueTypeFont> linked;
+    for (const std::wstring& candidate : order) {
         try {
-            const FontFace linked = Find(name, false, false);
-            if (linked.font->Glyph(c) != 0) {
-                face = linked.font;
+            const FontFace found = Find(candidate, false, false);
+            if (found.font.get() != &face && found.font->Glyph(c) != 0) {
+                linked = found.font;
                 break;
             }
         } catch (const FontError&) {
@@ -95,8 +140,8 @@ std::shared_ptr<const TrueTypeFont> GdiFontProvider::Fallback(char32_t c) {
         }
     }
     const std::lock_guard lock(mutex_);
-    fallbacks_[c] = face;
-    return face;
+    fallbacks_[{name, c}] = linked;
+    return linked;
 }
 
 }  // namespace tarn::pages

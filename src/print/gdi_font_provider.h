@@ -13,6 +13,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace tarn::pages {
 
@@ -22,9 +23,10 @@ public:
 
     // Throws FontError when GDI offers no TrueType face for the name (nor a substitute).
     [[nodiscard]] FontFace Find(const std::wstring& name, bool bold, bool italic) override;
-    // The first of the faces Windows links for symbols and East Asian and other scripts
-    // that has the character.
-    [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(char32_t c) override;
+    // The first face with the character of those the system links to the face's name
+    // (FontLink\SystemLink), then of the faces common for symbols, East Asian and other
+    // scripts. Faces GDI does not have are skipped (GDI's substitute lacks the character).
+    [[nodiscard]] std::shared_ptr<const TrueTypeFont> Fallback(const TrueTypeFont& face, char32_t c) override;
 
 private:
     unique_hdc dc_;
@@ -34,7 +36,10 @@ private:
     // a 'head' by the name GDI chose and their style.
     std::map<std::pair<std::string, std::string>, std::shared_ptr<const TrueTypeFont>> loaded_;
     std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>> loadedByName_;
-    std::map<char32_t, std::shared_ptr<const TrueTypeFont>> fallbacks_;
+    // The name each face was first asked for, and the faces linked to a name, in order.
+    std::map<const TrueTypeFont*, std::wstring> names_;
+    std::map<std::wstring, std::vector<std::wstring>> links_;
+    std::map<std::pair<std::wstring, char32_t>, std::shared_ptr<const TrueTypeFont>> fallbacks_;
 };
 
 }  // namespace tarn::pages

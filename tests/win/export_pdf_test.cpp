@@ -1,8 +1,8 @@
 // PDF files through ExportPDF, read back by qpdf and poppler: the grid's cells under the
 // page header and over the footer, a table over three pages with its header row and page
 // number on each, the column list, a long RTF text beyond ANSI, a metafile as a picture, a
-// text in the body font, every face embedded once; and a target that cannot be written,
-// which leaves nothing behind.
+// text in the body font, CJK cells and text drawn from a linked face, every face embedded
+// once; and a target that cannot be written, which leaves nothing behind.
 #include "win_support.h"
 
 #include <algorithm>
@@ -161,6 +161,10 @@ TEST_F(PdfExportTest, LongRtfTextsAndMetafilesBecomeValidPdfs) {
 TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedded) {
     ScratchFolder folder;
     LateBound grid = SampleGrid();
+    // Characters beyond the ANSI code page that Tahoma lacks come from a face linked to it.
+    grid.Put(L"Cell", TextArg(L"\u6771\u4EAC \u6E2F \u5009\u5EAB"),
+             {LongArg(0), LongArg(6), LongArg(3)});  // 東京 港 倉庫
+    grid.Put(L"Cell", TextArg(L"Crate \u6771\u4EAC"), {LongArg(0), LongArg(5), LongArg(2)});
     auto exporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"stock"});
     ASSERT_EQ(exporter->put_Title(unique_bstr(L"Harbour stock list").get()), S_OK);
     ASSERT_EQ(exporter->put_SubTitle(unique_bstr(L"Spring count").get()), S_OK);
@@ -170,20 +174,30 @@ TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedd
     const PdfReadBack table = PdfReading(folder / L"stock.pdf");
     EXPECT_NE(table.check.find("No syntax or stream encoding errors"), std::string::npos) << table.check;
     for (const char* expected :
-         {"Harbour stock list", "Spring count", "Page 1", "Item", "Apples", "North", "1,250.00", "Quay", "Note | misc"})
+         {"Harbour stock list", "Spring count", "Page 1", "Item", "Apples", "North", "1,250.00", "Quay", "Note | misc",
+          "\xE6\x9D\xB1\xE4\xBA\xAC \xE6\xB8\xAF \xE5\x80\x89\xE5\xBA\xAB", "Crate \xE6\x9D\xB1\xE4\xBA\xAC"})
         EXPECT_NE(table.text.find(expected), std::string::npos) << expected << "\n" << table.text;
     EXPECT_EQ(table.text.find("Old stock"), std::string::npos) << "a hidden row\n" << table.text;
     ExpectEmbeddedOnce(table);
+    const auto cjkFace = [](const PdfReadBack& pdf) {
+        return std::ranges::any_of(pdf.fonts,
+                                   [](const std::string& font) { return font.find("WenQuanYi") != std::string::npos; });
+    };
+    EXPECT_TRUE(cjkFace(table)) << testing::PrintToString(table.fonts);
 
     auto textExporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"notes.pdf"});
     VARIANT_BOOL result = VARIANT_FALSE;
-    ASSERT_EQ(textExporter->ExportText(unique_bstr(L"Ledger line one\r\nSecond ledger line").get(), &result), S_OK);
+    ASSERT_EQ(textExporter->ExportText(
+                  unique_bstr(L"Ledger line one\r\nSecond ledger line\r\nCrate \u6771\u4EAC \u6E2F").get(), &result),
+              S_OK);
     EXPECT_EQ(result, VARIANT_TRUE);
     const PdfReadBack notes = PdfReading(folder / L"notes.pdf");
     EXPECT_NE(notes.check.find("No syntax or stream encoding errors"), std::string::npos) << notes.check;
     EXPECT_LT(notes.text.find("Ledger line one"), notes.text.find("Second ledger line")) << notes.text;
     EXPECT_NE(notes.text.find("Page 1"), std::string::npos) << notes.text;
+    EXPECT_NE(notes.text.find("Crate \xE6\x9D\xB1\xE4\xBA\xAC \xE6\xB8\xAF"), std::string::npos) << notes.text;
     ExpectEmbeddedOnce(notes);
+    EXPECT_TRUE(cjkFace(notes)) << testing::PrintToString(notes.fonts);
     EXPECT_EQ(folder.Files(), (std::vector<std::wstring>{L"notes.pdf", L"stock.pdf"}));
 }
 
