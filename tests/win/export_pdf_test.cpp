@@ -44,6 +44,24 @@ void ExpectEmbeddedOnce(const PdfReadBack& pdf) {
     EXPECT_EQ(faces.size(), pdf.fonts.size()) << testing::PrintToString(pdf.fonts);
 }
 
+// Faces the system links to one, for the test's length: entries "FILE,Face[,scaling]" or a
+// file alone.
+class SystemLink {
+public:
+    SystemLink(const wchar_t* face, std::wstring_view entries) : face_(face) {
+        EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, face, REG_MULTI_SZ, entries.data(),
+                                  DWORD(entries.size() * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    ~SystemLink() { RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, face_); }
+    SystemLink(const SystemLink&) = delete;
+    SystemLink& operator=(const SystemLink&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink";
+    const wchar_t* face_;
+};
+
 // A PDF of a grid of 120 rows of R<r>C<c> texts (column 1 numbers r x 1.25) under a header row,
 // row 7 and column 2 hidden, with `paragraph` above it.
 PdfReadBack LedgerPdf(const ScratchFolder& folder, const std::wstring& name, const std::wstring& paragraph) {
@@ -162,9 +180,9 @@ TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedd
     ScratchFolder folder;
     LateBound grid = SampleGrid();
     // Characters beyond the ANSI code page that Tahoma lacks come from a face linked to it.
-    grid.Put(L"Cell", TextArg(L"\u6771\u4EAC \u6E2F \u5009\u5EAB"),
+    grid.Put(L"Cell", TextArg(unique_bstr(L"\u6771\u4EAC \u6E2F \u5009\u5EAB")),
              {LongArg(0), LongArg(6), LongArg(3)});  // 東京 港 倉庫
-    grid.Put(L"Cell", TextArg(L"Crate \u6771\u4EAC"), {LongArg(0), LongArg(5), LongArg(2)});
+    grid.Put(L"Cell", TextArg(unique_bstr(L"Crate \u6771\u4EAC")), {LongArg(0), LongArg(5), LongArg(2)});
     auto exporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"stock"});
     ASSERT_EQ(exporter->put_Title(unique_bstr(L"Harbour stock list").get()), S_OK);
     ASSERT_EQ(exporter->put_SubTitle(unique_bstr(L"Spring count").get()), S_OK);
@@ -179,12 +197,18 @@ TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedd
         EXPECT_NE(table.text.find(expected), std::string::npos) << expected << "\n" << table.text;
     EXPECT_EQ(table.text.find("Old stock"), std::string::npos) << "a hidden row\n" << table.text;
     ExpectEmbeddedOnce(table);
-    const auto cjkFace = [](const PdfReadBack& pdf) {
-        return std::ranges::any_of(pdf.fonts,
-                                   [](const std::string& font) { return font.find("WenQuanYi") != std::string::npos; });
+    // The face of a PDF's font, without the subset's tag.
+    const auto faces = [](const PdfReadBack& pdf) {
+        std::set<std::string> names;
+        for (const std::string& font : pdf.fonts) names.insert(font.substr(font.find('+') + 1));
+        return names;
     };
-    EXPECT_TRUE(cjkFace(table)) << testing::PrintToString(table.fonts);
+    EXPECT_TRUE(faces(table).contains("WenQuanYiMicroHei")) << testing::PrintToString(table.fonts);
 
+    // The text's Courier New links to a face GDI lacks (its substitute lacks the characters),
+    // a file alone, then the monospaced CJK face, which comes before the common faces.
+    constexpr wchar_t kLinks[] = L"SIMSUN.TTC,SimSun\0MINGLIU.TTC\0WQY-MICROHEI.TTC,WenQuanYi Micro Hei Mono,128,96\0";
+    const SystemLink link(L"Courier New", {kLinks, std::size(kLinks)});
     auto textExporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"notes.pdf"});
     VARIANT_BOOL result = VARIANT_FALSE;
     ASSERT_EQ(textExporter->ExportText(
@@ -197,7 +221,8 @@ TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedd
     EXPECT_NE(notes.text.find("Page 1"), std::string::npos) << notes.text;
     EXPECT_NE(notes.text.find("Crate \xE6\x9D\xB1\xE4\xBA\xAC \xE6\xB8\xAF"), std::string::npos) << notes.text;
     ExpectEmbeddedOnce(notes);
-    EXPECT_TRUE(cjkFace(notes)) << testing::PrintToString(notes.fonts);
+    EXPECT_TRUE(faces(notes).contains("WenQuanYiMicroHeiMono")) << testing::PrintToString(notes.fonts);
+    EXPECT_FALSE(faces(notes).contains("WenQuanYiMicroHei")) << testing::PrintToString(notes.fonts);
     EXPECT_EQ(folder.Files(), (std::vector<std::wstring>{L"notes.pdf", L"stock.pdf"}));
 }
 
