@@ -8,6 +8,7 @@
 #include "mail/document_export.h"
 #include "print/image_export.h"
 #include "print/pdf_export.h"
+#include "print/printer_export.h"
 #include "tables/delimited_export.h"
 #include "tables/xls_export.h"
 
@@ -114,6 +115,15 @@ HRESULT ExportPrinterObject::put_Preview(VARIANT_BOOL* value) {
     preview_ = *value != VARIANT_FALSE;
     return S_OK;
 }
+bool ExportPrinterObject::DoExportTable(IDispatch* table) { return PrintTable(options(), table, preview_); }
+bool ExportPrinterObject::DoExportChart(IDispatch* chart) { return PrintChart(options(), chart, preview_); }
+bool ExportPrinterObject::DoExportPicture(IPictureDisp* picture) { return PrintPicture(options(), picture, preview_); }
+bool ExportPrinterObject::DoExportEMFFile(const std::wstring& path) { return PrintImageFile(options(), path, preview_); }
+bool ExportPrinterObject::DoExportImageFile(const std::wstring& path) {
+    return PrintImageFile(options(), path, preview_);
+}
+bool ExportPrinterObject::DoExportRTF(const std::wstring& rtf) { return PrintRtf(options(), rtf, preview_); }
+bool ExportPrinterObject::DoExportText(const std::wstring& text) { return PrintText(options(), text, preview_); }
 
 ExportPDFObject::ExportPDFObject() { DiscardOptions(kOptImageFormat | kOptImageHeight | kOptImageWidth); }
 bool ExportPDFObject::DoExportTable(IDispatch* table) { return ExportPdfTable(options(), table); }

@@ -93,11 +93,21 @@ private:
     bool showInExcel_ = false;
 };
 
+// Printed documents and the preview window (print/printer_export.h), as Preview says.
 class ExportPrinterObject final : public ExporterClass<ExportPrinterObject, _ExportPrinter> {
 public:
     ExportPrinterObject();
     HRESULT STDMETHODCALLTYPE get_Preview(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE put_Preview(VARIANT_BOOL* value) override;
+
+protected:
+    bool DoExportTable(IDispatch* table) override;
+    bool DoExportChart(IDispatch* chart) override;
+    bool DoExportPicture(IPictureDisp* picture) override;
+    bool DoExportEMFFile(const std::wstring& path) override;
+    bool DoExportImageFile(const std::wstring& path) override;
+    bool DoExportRTF(const std::wstring& rtf) override;
+    bool DoExportText(const std::wstring& text) override;
 
 private:
     bool preview_ = false;
