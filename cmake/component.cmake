@@ -19,7 +19,7 @@ add_custom_command(
 add_custom_target(typelib DEPENDS ${TARN_GENERATED}/TarnwickExports7.h ${TARN_GENERATED}/TarnwickExports7.tlb)
 
 set(TARN_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
-set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32 comdlg32 windowscodecs)
+set(TARN_SYSTEM_LIBS ole32 oleaut32 uuid version advapi32 user32 gdi32 shell32 comdlg32 windowscodecs comctl32 msimg32 winspool)
 
 # Everything but the entry points goes into a static library, which the DLL and the
 # Windows-side tests both link.
