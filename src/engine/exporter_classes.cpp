@@ -118,7 +118,9 @@ HRESULT ExportPrinterObject::put_Preview(VARIANT_BOOL* value) {
 bool ExportPrinterObject::DoExportTable(IDispatch* table) { return PrintTable(options(), table, preview_); }
 bool ExportPrinterObject::DoExportChart(IDispatch* chart) { return PrintChart(options(), chart, preview_); }
 bool ExportPrinterObject::DoExportPicture(IPictureDisp* picture) { return PrintPicture(options(), picture, preview_); }
-bool ExportPrinterObject::DoExportEMFFile(const std::wstring& path) { return PrintImageFile(options(), path, preview_); }
+bool ExportPrinterObject::DoExportEMFFile(const std::wstring& path) {
+    return PrintImageFile(options(), path, preview_);
+}
 bool ExportPrinterObject::DoExportImageFile(const std::wstring& path) {
     return PrintImageFile(options(), path, preview_);
 }
