@@ -60,20 +60,37 @@ std::vector<std::string> Words(const std::string& text) {
     return {std::istream_iterator<std::string>(in), {}};
 }
 
-ComPtr<_ExportMEthod> NewPrinter(const std::wstring& title, const std::wstring& printer, bool quiet,
-                                 const std::wstring& columns = {}) {
-    auto exporter = NewExporter(__uuidof(::ExportPrinter), {.columns = columns, .quiet = quiet});
-    ComPtr<_ExportPrinter> print;
-    EXPECT_EQ(exporter.As(&print), S_OK);
-    VARIANT_BOOL preview = VARIANT_FALSE;
-    EXPECT_EQ(print->put_Preview(&preview), S_OK);
-    EXPECT_EQ(exporter->put_Title(unique_bstr(title).get()), S_OK);
-    EXPECT_EQ(exporter->put_SubTitle(unique_bstr(L"Spring count").get()), S_OK);
-    EXPECT_EQ(exporter->put_ProgramName(unique_bstr(L"Harbour Desk").get()), S_OK);
+// An engine set up as a host sets it to print without asking for fields.
+ComPtr<_Engine> NewEngine(const std::wstring& title, const std::wstring& printer, bool quiet,
+                          const std::wstring& columns = {}) {
+    auto engine = Create<_Engine>(__uuidof(::Engine));
+    EXPECT_EQ(engine->put_SkipFieldSelection(VARIANT_TRUE), S_OK);
+    EXPECT_EQ(engine->put_ColumnList(unique_bstr(columns).get()), S_OK);
+    EXPECT_EQ(engine->put_Title(unique_bstr(title).get()), S_OK);
+    EXPECT_EQ(engine->put_SubTitle(unique_bstr(L"Spring count").get()), S_OK);
+    EXPECT_EQ(engine->put_ProgramName(unique_bstr(L"Harbour Desk").get()), S_OK);
+    VARIANT_BOOL silent = ToVariantBool(quiet);
+    EXPECT_EQ(engine->put_Quiet(&silent), S_OK);
     unique_bstr name(printer);
     BSTR argument = name.get();
-    EXPECT_EQ(exporter->put_DefaultPrinter(&argument), S_OK);
-    return exporter;
+    EXPECT_EQ(engine->put_DefaultPrinter(&argument), S_OK);
+    return engine;
+}
+
+bool Print(_Engine* engine, IDispatch* grid) {
+    IDispatch* argument = grid;
+    VARIANT_BOOL result = VARIANT_FALSE;
+    EXPECT_EQ(engine->ExportTable(&argument, unique_bstr(L"PRINTER").get(), &result), S_OK);
+    return result != VARIANT_FALSE;
+}
+
+// The same options on ExportPDF, writing `target`.
+ComPtr<_ExportMEthod> NewPdf(const std::wstring& target, const std::wstring& title, const std::wstring& columns = {}) {
+    auto pdf = NewExporter(__uuidof(::ExportPDF), {.target = target, .columns = columns});
+    EXPECT_EQ(pdf->put_Title(unique_bstr(title).get()), S_OK);
+    EXPECT_EQ(pdf->put_SubTitle(unique_bstr(L"Spring count").get()), S_OK);
+    EXPECT_EQ(pdf->put_ProgramName(unique_bstr(L"Harbour Desk").get()), S_OK);
+    return pdf;
 }
 
 // What a grid shows: Redraw, then every column's and every row's hidden state.
@@ -95,17 +112,27 @@ TEST_F(PrinterExportTest, QuietPrintsTheGridOnTheNamedPrinterAsItsPdfExportReads
     const std::vector<bool> before = GridState(grid.object());
     const std::wstring word = UniqueWord();
     const std::wstring title = L"Harbour stock " + word;
-    const std::wstring columns = L",0,1,2,4,";  // not Depot (3)
 
-    auto printer = NewPrinter(title, kPrinter, true, columns);
-    EXPECT_TRUE(ExportTable(printer.Get(), grid.object()));  // no dialog: a dialog would hold the call
+    auto engine = NewEngine(title, kPrinter, true, L"0,1,2,4");  // not Depot (3)
+    EXPECT_TRUE(Print(engine.Get(), grid.object()));             // no dialog: a dialog would hold the call
     EXPECT_EQ(GridState(grid.object()), before);
+    ASSERT_TRUE(ExportTable(NewPdf(folder / L"stock.pdf", title, L",0,1,2,4,").Get(), grid.object()));
 
-    auto pdf = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"stock.pdf", .columns = columns});
-    pdf->put_Title(unique_bstr(title).get());
-    pdf->put_SubTitle(unique_bstr(L"Spring count").get());
-    pdf->put_ProgramName(unique_bstr(L"Harbour Desk").get());
-    ASSERT_TRUE(ExportTable(pdf.Get(), grid.object()));
+    // A text of three pages, through the exporter itself.
+    std::wstring ledger;
+    for (int line = 1; line <= 150; ++line) ledger += L"Ledger line " + std::to_wstring(line) + L"\r\n";
+    const std::wstring textWord = UniqueWord();
+    auto printer = NewExporter(__uuidof(::ExportPrinter), {.quiet = true});
+    printer->put_Title(unique_bstr(L"Ledger " + textWord).get());
+    unique_bstr name(kPrinter);
+    BSTR argument = name.get();
+    printer->put_DefaultPrinter(&argument);
+    VARIANT_BOOL result = VARIANT_FALSE;
+    EXPECT_EQ(printer->ExportText(unique_bstr(ledger).get(), &result), S_OK);
+    EXPECT_EQ(result, VARIANT_TRUE);
+    auto pdf = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"ledger.pdf"});
+    pdf->put_Title(unique_bstr(L"Ledger " + textWord).get());
+    ASSERT_EQ(pdf->ExportText(unique_bstr(ledger).get(), &result), S_OK);
 
     const PdfReadBack printed = Printed(word);
     ASSERT_FALSE(printed.text.empty()) << "nothing came out of " << Narrow(kPrinter);
@@ -115,26 +142,33 @@ TEST_F(PrinterExportTest, QuietPrintsTheGridOnTheNamedPrinterAsItsPdfExportReads
     for (const char* absent : {"Old stock", "Mill", "Quay"})  // a hidden row, Depot's cells
         EXPECT_EQ(printed.text.find(absent), std::string::npos) << absent << "\n" << printed.text;
     EXPECT_EQ(Words(printed.text), Words(PdfReading(folder / L"stock.pdf").text));
+
+    const PdfReadBack text = Printed(textWord);
+    const std::size_t page2 = text.text.find("Page 2"), page3 = text.text.find("Page 3");
+    EXPECT_LT(text.text.find("Page 1"), page2);
+    EXPECT_LT(page2, page3);
+    EXPECT_NE(page3, std::string::npos) << text.text;
+    EXPECT_EQ(Words(text.text), Words(PdfReading(folder / L"ledger.pdf").text));
 }
 
 TEST_F(PrinterExportTest, CancellingThePrintDialogOrNamingAnUnknownPrinterPrintsNothing) {
     LateBound grid = SampleGrid();
     const std::wstring cancelled = UniqueWord(), unknown = UniqueWord(), last = UniqueWord();
 
-    auto asking = NewPrinter(L"Cancelled " + cancelled, kPrinter, false);
+    auto asking = NewEngine(L"Cancelled " + cancelled, kPrinter, false);
     ui::Watcher<void> watcher([] {
         ui::Window dialog = ui::WaitForWindow({.className = L"#32770", .caption = L"Print"});
         dialog.PressButton(L"Cancel");
     });
-    EXPECT_TRUE(ExportTable(asking.Get(), grid.object()));
+    EXPECT_TRUE(Print(asking.Get(), grid.object()));
     watcher.Get();
 
-    auto nowhere = NewPrinter(L"Unknown " + unknown, L"No Such Printer", true);
-    EXPECT_TRUE(ExportTable(nowhere.Get(), grid.object()));
+    auto nowhere = NewEngine(L"Unknown " + unknown, L"No Such Printer", true);
+    EXPECT_TRUE(Print(nowhere.Get(), grid.object()));
 
     // The queue prints in order: once the last job is out, the others would be too.
-    auto printer = NewPrinter(L"Last " + last, kPrinter, true);
-    EXPECT_TRUE(ExportTable(printer.Get(), grid.object()));
+    auto printer = NewEngine(L"Last " + last, kPrinter, true);
+    EXPECT_TRUE(Print(printer.Get(), grid.object()));
     EXPECT_FALSE(Printed(last).text.empty());
     EXPECT_FALSE(HasPrinted(cancelled));
     EXPECT_FALSE(HasPrinted(unknown));
