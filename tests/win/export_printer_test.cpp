@@ -174,5 +174,40 @@ TEST_F(PrinterExportTest, CancellingThePrintDialogOrNamingAnUnknownPrinterPrints
     EXPECT_FALSE(HasPrinted(unknown));
 }
 
+TEST_F(PrinterExportTest, ChartsPicturesFilesAndRtfPrintUnderTheHostsTitle) {
+    ScratchFolder folder;
+    WriteHalvesEmf(folder / L"halves.emf", 4, 2);
+    LateBound chart = HostObject(L"ExportTestHost.Chart");
+    ComPtr<IPictureDisp> picture =
+        AsPicture(LateBound(HostGrid(L"a").Get()).Call(L"MakePicture", {LongArg(64), LongArg(24), LongArg(0xFF)}));
+    const std::pair<const wchar_t*, Operation> jobs[] = {
+        {L"Chart", Chart(chart.object())},
+        {L"Picture", Picture(picture.Get())},
+        {L"Image", ImageFile(TestPicture(L"sample-40x30.png"))},
+        {L"Metafile", MetafileFile(folder / L"halves.emf")},
+        {L"Rtf", [](_ExportMEthod* e, VARIANT_BOOL* r) {
+             return e->ExportRTF(unique_bstr(LR"({\rtf1\ansi {\b Tide} table for the quay\par})").get(), r);
+         }}};
+    std::vector<std::wstring> words;
+    for (const auto& [kind, operation] : jobs) {
+        words.push_back(UniqueWord());
+        auto printer = NewExporter(__uuidof(::ExportPrinter), {.quiet = true});
+        printer->put_Title(unique_bstr(std::wstring(kind) + L" " + words.back()).get());
+        unique_bstr name(kPrinter);
+        BSTR argument = name.get();
+        printer->put_DefaultPrinter(&argument);
+        EXPECT_TRUE(Export(printer.Get(), {}, operation)) << Narrow(kind);
+    }
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string title = Narrow(std::wstring(jobs[i].first) + L" " + words[i]);
+        const PdfReadBack printed = Printed(words[i]);
+        EXPECT_NE(printed.text.find(title), std::string::npos) << title << "\n" << printed.text;
+        EXPECT_NE(printed.text.find("Page 1"), std::string::npos) << title << "\n" << printed.text;
+        if (i + 1 == words.size()) {
+            EXPECT_NE(printed.text.find("Tide table for the quay"), std::string::npos) << printed.text;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarn::test
