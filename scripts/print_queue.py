@@ -12,6 +12,8 @@ import subprocess
 import time
 
 PRINTER = "Tarnwick_Test_Printer"
+# A queue that refuses every job, as a printer taken out of service does.
+REJECTING = "Tarnwick_Rejecting_Printer"
 OUTPUT = pathlib.Path("/var/spool/tarnwick-print")
 # cups-pdf reads /etc/cups/cups-pdf-<instance>.conf for a device URI cups-pdf:/<instance>.
 INSTANCE = "tarnwick"
@@ -41,10 +43,10 @@ def ensure():
             if time.time() > deadline:
                 return "cupsd did not start"
             time.sleep(0.1)
-    if f"printer {PRINTER} " in _run("lpstat", "-p", PRINTER).stdout:
+    if all(f"printer {queue} " in _run("lpstat", "-p", queue).stdout for queue in (PRINTER, REJECTING)):
         return None
     if os.geteuid() != 0:
-        return f"the print queue {PRINTER} is missing and only root can add it"
+        return f"the print queues {PRINTER} and {REJECTING} are missing and only root can add them"
     OUTPUT.mkdir(parents=True, exist_ok=True)
     # Label 1 puts the job number in each file name, so jobs of the same title never overwrite.
     CONFIG.write_text(f"Out {OUTPUT}\nAnonDirName {OUTPUT}\nLabel 1\nGrp root\n")
@@ -52,4 +54,7 @@ def ensure():
                  "-P", str(PPD), "-o", "PageSize=Letter", "-E")
     if added.returncode != 0:
         return f"lpadmin could not add {PRINTER}: {added.stdout.strip()}"
+    added = _run("lpadmin", "-p", REJECTING, "-v", f"cups-pdf:/{INSTANCE}", "-P", str(PPD), "-E")
+    if added.returncode != 0 or _run("cupsreject", REJECTING).returncode != 0:
+        return f"lpadmin could not add {REJECTING}: {added.stdout.strip()}"
     return None

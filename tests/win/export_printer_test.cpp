@@ -1,6 +1,7 @@
 // Printing through ExportPrinter to the CUPS queue the test runner sets up (scripts/print_queue.py),
 // whose jobs become PDF files read back by qpdf and poppler: the grid's printed text is the
-// text of its PDF export; the print dialog's Cancel and an unknown printer print nothing.
+// text of its PDF export; the print dialog's Cancel, an unknown printer and a queue that
+// refuses jobs print nothing.
 #include "win_support.h"
 
 #include "tables/grid_table.h"
@@ -151,9 +152,9 @@ TEST_F(PrinterExportTest, QuietPrintsTheGridOnTheNamedPrinterAsItsPdfExportReads
     EXPECT_EQ(Words(text.text), Words(PdfReading(folder / L"ledger.pdf").text));
 }
 
-TEST_F(PrinterExportTest, CancellingThePrintDialogOrNamingAnUnknownPrinterPrintsNothing) {
+TEST_F(PrinterExportTest, CancellingThePrintDialogAnUnknownPrinterOrARefusingQueuePrintNothing) {
     LateBound grid = SampleGrid();
-    const std::wstring cancelled = UniqueWord(), unknown = UniqueWord(), last = UniqueWord();
+    const std::wstring cancelled = UniqueWord(), unknown = UniqueWord(), rejected = UniqueWord(), last = UniqueWord();
 
     auto asking = NewEngine(L"Cancelled " + cancelled, kPrinter, false);
     ui::Watcher<void> watcher([] {
@@ -165,6 +166,8 @@ TEST_F(PrinterExportTest, CancellingThePrintDialogOrNamingAnUnknownPrinterPrints
 
     auto nowhere = NewEngine(L"Unknown " + unknown, L"No Such Printer", true);
     EXPECT_TRUE(Print(nowhere.Get(), grid.object()));
+    auto refusing = NewEngine(L"Rejected " + rejected, L"Tarnwick_Rejecting_Printer", true);
+    EXPECT_TRUE(Print(refusing.Get(), grid.object()));
 
     // The queue prints in order: once the last job is out, the others would be too.
     auto printer = NewEngine(L"Last " + last, kPrinter, true);
@@ -172,6 +175,7 @@ TEST_F(PrinterExportTest, CancellingThePrintDialogOrNamingAnUnknownPrinterPrints
     EXPECT_FALSE(Printed(last).text.empty());
     EXPECT_FALSE(HasPrinted(cancelled));
     EXPECT_FALSE(HasPrinted(unknown));
+    EXPECT_FALSE(HasPrinted(rejected));
 }
 
 TEST_F(PrinterExportTest, ChartsPicturesFilesAndRtfPrintUnderTheHostsTitle) {
