@@ -91,7 +91,7 @@ unique_hdc AskForPrinter(const std::wstring& printer, bool landscape) {
     PRINTDLGW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = GetActiveWindow();
-    dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_NOPAGENUMS | PD_USEDEVMODECOPIESANDCOLLATE;
+    dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_NOPAGENUMS | PD_HIDEPRINTTOFILE | PD_USEDEVMODECOPIESANDCOLLATE;
     dialog.nCopies = 1;
     unique_hglobal mode, names;
     if (const std::vector<std::byte> settings = DeviceModeOf(printer, landscape); !settings.empty()) {
