@@ -65,7 +65,8 @@ target_link_libraries(win_tests PRIVATE tarn_core gtest gtest_main)
 add_library(tarn_uidriver STATIC
     ${CMAKE_SOURCE_DIR}/tests/uidriver/ui_driver.cpp
     ${CMAKE_SOURCE_DIR}/tests/uidriver/screen_capture.cpp
-    ${CMAKE_SOURCE_DIR}/tests/uidriver/driver_script.cpp)
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/driver_script.cpp
+    ${CMAKE_SOURCE_DIR}/tests/uidriver/common_controls.cpp)
 target_include_directories(tarn_uidriver PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 target_compile_definitions(tarn_uidriver PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_link_libraries(tarn_uidriver PUBLIC ${TARN_ZLIB} user32 gdi32)
@@ -91,3 +92,8 @@ target_link_libraries(delimited_bench PRIVATE tarn_core psapi)
 add_executable(mime_pack_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/mime_pack_bench.cpp)
 target_link_options(mime_pack_bench PRIVATE ${TARN_STATIC_RUNTIME})
 target_link_libraries(mime_pack_bench PRIVATE tarn_core)
+
+# Painting a preview page of 1,000 cells (bench/run_preview_bench.py runs it under Wine).
+add_executable(preview_paint_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/preview_paint_bench.cpp)
+target_link_options(preview_paint_bench PRIVATE ${TARN_STATIC_RUNTIME})
+target_link_libraries(preview_paint_bench PRIVATE tarn_core)

@@ -8,6 +8,7 @@
 #include "mail/document_export.h"
 #include "print/image_export.h"
 #include "print/pdf_export.h"
+#include "print/print_preview.h"
 #include "print/printer_export.h"
 #include "tables/delimited_export.h"
 #include "tables/xls_export.h"
@@ -115,17 +116,27 @@ HRESULT ExportPrinterObject::put_Preview(VARIANT_BOOL* value) {
     preview_ = *value != VARIANT_FALSE;
     return S_OK;
 }
-bool ExportPrinterObject::DoExportTable(IDispatch* table) { return PrintTable(options(), table, preview_); }
-bool ExportPrinterObject::DoExportChart(IDispatch* chart) { return PrintChart(options(), chart, preview_); }
-bool ExportPrinterObject::DoExportPicture(IPictureDisp* picture) { return PrintPicture(options(), picture, preview_); }
+bool ExportPrinterObject::DoExportTable(IDispatch* table) {
+    return preview_ ? PreviewTable(options(), table) : PrintTable(options(), table);
+}
+bool ExportPrinterObject::DoExportChart(IDispatch* chart) {
+    return preview_ ? PreviewChart(options(), chart) : PrintChart(options(), chart);
+}
+bool ExportPrinterObject::DoExportPicture(IPictureDisp* picture) {
+    return preview_ ? PreviewPicture(options(), picture) : PrintPicture(options(), picture);
+}
 bool ExportPrinterObject::DoExportEMFFile(const std::wstring& path) {
-    return PrintImageFile(options(), path, preview_);
+    return preview_ ? PreviewImageFile(options(), path) : PrintImageFile(options(), path);
 }
 bool ExportPrinterObject::DoExportImageFile(const std::wstring& path) {
-    return PrintImageFile(options(), path, preview_);
+    return preview_ ? PreviewImageFile(options(), path) : PrintImageFile(options(), path);
 }
-bool ExportPrinterObject::DoExportRTF(const std::wstring& rtf) { return PrintRtf(options(), rtf, preview_); }
-bool ExportPrinterObject::DoExportText(const std::wstring& text) { return PrintText(options(), text, preview_); }
+bool ExportPrinterObject::DoExportRTF(const std::wstring& rtf) {
+    return preview_ ? PreviewRtf(options(), rtf) : PrintRtf(options(), rtf);
+}
+bool ExportPrinterObject::DoExportText(const std::wstring& text) {
+    return preview_ ? PreviewText(options(), text) : PrintText(options(), text);
+}
 
 ExportPDFObject::ExportPDFObject() { DiscardOptions(kOptImageFormat | kOptImageHeight | kOptImageWidth); }
 bool ExportPDFObject::DoExportTable(IDispatch* table) { return ExportPdfTable(options(), table); }

@@ -93,7 +93,7 @@ private:
     bool showInExcel_ = false;
 };
 
-// Printed documents and the preview window (print/printer_export.h), as Preview says.
+// The print preview window (print/print_preview.h) or the printer (print/printer_export.h).
 class ExportPrinterObject final : public ExporterClass<ExportPrinterObject, _ExportPrinter> {
 public:
     ExportPrinterObject();

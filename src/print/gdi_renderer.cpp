@@ -62,9 +62,8 @@ HFONT PagePainter::Font(const FontSpec& spec) {
         if (known == spec) return static_cast<HFONT>(font.get());
     // The em height in device units: a negative height asks for the character height.
     const int height = -std::max(1, static_cast<int>(std::lround(spec.size * kTwipsPerPoint * m_.scaleY)));
-    const int width = m_.scaleX == m_.scaleY
-                          ? 0
-                          : static_cast<int>(std::lround(spec.size * kTwipsPerPoint * m_.scaleX / 2));
+    const int width =
+        m_.scaleX == m_.scaleY ? 0 : static_cast<int>(std::lround(spec.size * kTwipsPerPoint * m_.scaleX / 2));
     HFONT font = CreateFontW(height, width, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, spec.underline, FALSE,
                              DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                              spec.name.c_str());
@@ -85,7 +84,8 @@ HPEN PagePainter::Pen(Colour colour, int width) {
             pen.reset(CreatePen(PS_SOLID, 1, colour));
         } else {
             const LOGBRUSH brush{BS_SOLID, colour, 0};
-            pen.reset(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER, width, &brush, 0, nullptr));
+            pen.reset(
+                ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT | PS_JOIN_MITER, width, &brush, 0, nullptr));
         }
     }
     return static_cast<HPEN>(pen.get());
@@ -127,8 +127,8 @@ void PagePainter::operator()(const PictureBox& box) {
     const DeviceRect target = Rect(box.x, box.y, box.width, box.height);
     if (target.width() <= 0 || target.height() <= 0) return;
     if (!picture.metafile.empty()) {
-        const unique_henhmetafile metafile(SetEnhMetaFileBits(
-            static_cast<UINT>(picture.metafile.size()), reinterpret_cast<const BYTE*>(picture.metafile.data())));
+        const unique_henhmetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(picture.metafile.size()),
+                                                              reinterpret_cast<const BYTE*>(picture.metafile.data())));
         if (metafile) {
             const RECT frame{target.left, target.top, target.right, target.bottom};
             // A metafile may leave its own state behind: keep it to this picture.
@@ -160,17 +160,19 @@ BITMAPINFO TopDownInfo(const PictureData& picture) {
 
 void PagePainter::DrawPixels(const PictureData& picture, const DeviceRect& target) {
     const BITMAPINFO info = TopDownInfo(picture);
-    StretchDIBits(dc_, target.left, target.top, target.width(), target.height(), 0, 0,
-                  static_cast<int>(picture.width), static_cast<int>(picture.height), picture.bgra.data(), &info,
-                  DIB_RGB_COLORS, SRCCOPY);
+    // Averaging makes a reduced picture smooth but an enlarged one blurred.
+    const bool reduced = target.width() < static_cast<int>(picture.width);
+    SetStretchBltMode(dc_, reduced ? HALFTONE : COLORONCOLOR);
+    if (reduced) SetBrushOrgEx(dc_, 0, 0, nullptr);
+    StretchDIBits(dc_, target.left, target.top, target.width(), target.height(), 0, 0, static_cast<int>(picture.width),
+                  static_cast<int>(picture.height), picture.bgra.data(), &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-// Blended over what is already drawn where the device can; a printer that cannot gets the
-// picture laid over white, which is the paper under it.
+// Blended over what is already drawn on screens and bitmaps; printers, whose drivers often
+// cannot blend, get the picture laid over white, which is the paper under it.
 void PagePainter::BlendPixels(const PictureData& picture, const DeviceRect& target) {
     const std::size_t count = static_cast<std::size_t>(picture.width) * picture.height;
-    const bool canBlend = GetDeviceCaps(dc_, TECHNOLOGY) == DT_RASDISPLAY &&
-                          (GetDeviceCaps(dc_, SHADEBLENDCAPS) & SB_PIXEL_ALPHA) != 0;
+    const bool canBlend = GetDeviceCaps(dc_, TECHNOLOGY) != DT_RASPRINTER;
     if (canBlend) {
         const BITMAPINFO info = TopDownInfo(picture);
         void* bits = nullptr;
@@ -180,7 +182,8 @@ void PagePainter::BlendPixels(const PictureData& picture, const DeviceRect& targ
             auto* out = static_cast<std::uint8_t*>(bits);
             for (std::size_t i = 0; i < count * 4; i += 4) {
                 const unsigned a = picture.bgra[i + 3];
-                for (int c = 0; c < 3; ++c) out[i + c] = static_cast<std::uint8_t>((picture.bgra[i + c] * a + 127) / 255);
+                for (int c = 0; c < 3; ++c)
+                    out[i + c] = static_cast<std::uint8_t>((picture.bgra[i + c] * a + 127) / 255);
                 out[i + 3] = static_cast<std::uint8_t>(a);
             }
             const unique_select_object selected(memory.get(), bitmap.get());
@@ -231,8 +234,6 @@ void RenderPage(HDC dc, const Page& page, const DeviceMapping& mapping) {
     SetBkMode(dc, TRANSPARENT);
     SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
     SetMapMode(dc, MM_TEXT);
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
     for (const DrawOp& op : page.ops) std::visit(painter, op);
 }
 

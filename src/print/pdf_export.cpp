@@ -7,38 +7,24 @@
 #include "common/file_names.h"
 #include "common/save_dialog.h"
 #include "common/scratch_file.h"
-#include "imaging/image_converter.h"
 #include "imaging/image_sources.h"
-#include "imaging/picture_file.h"
 #include "imaging/replacing_file.h"
 #include "print/gdi_font_provider.h"
-#include "print/grid_table_source.h"
 #include "print/page_composer.h"
 #include "print/pdf_writer.h"
-#include "print/table_layout.h"
-#include "tables/grid_table.h"
+#include "print/print_document.h"
 #include "ui/export_file.h"
 #include "ui/message_box.h"
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 namespace tarn {
 
 namespace {
 
 constexpr wchar_t kPdfFilter[] = L"Adobe PDF Files (*.pdf)|*.pdf|All (*.*)|*.*";
-constexpr wchar_t kImageHeaderMargin[] = L"1 inch";
-constexpr wchar_t kChartHeaderMargin[] = L".5 inches";
-constexpr int kMetafileSide = 3000;
 
 using Content = std::function<void(pages::PageComposer&)>;
 
@@ -53,55 +39,12 @@ std::wstring Widen(const char* text) {
     return wide;
 }
 
-// The maker's mark drawn at the foot of every page: a navy ring with a tail, on transparent.
-std::shared_ptr<const pages::PictureData> Logo() {
-    static const std::shared_ptr<const pages::PictureData> logo = [] {
-        constexpr int kWidth = 44, kHeight = 40;
-        auto data = std::make_shared<pages::PictureData>();
-        data->width = kWidth;
-        data->height = kHeight;
-        data->hasAlpha = true;
-        data->bgra.assign(kWidth * kHeight * 4, 0);
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                const double dx = x + 0.5 - 20, dy = y + 0.5 - 19;
-                const double r = std::sqrt(dx * dx + dy * dy);
-                const bool ring = r >= 11 && r <= 17;
-                const bool tail = x >= 24 && x <= 41 && y >= 24 && std::abs(y - x) <= 2;
-                if (!ring && !tail) continue;
-                std::uint8_t* p = &data->bgra[static_cast<std::size_t>(y * kWidth + x) * 4];
-                p[0] = 0x44, p[1] = 0x2A, p[2] = 0x1F, p[3] = 0xFF;
-            }
-        return data;
-    }();
-    return logo;
-}
-
-// The header and footer texts; date and time are taken once, here.
-pages::PageDecoration DecorationOf(const ExportOptions& o) {
-    pages::PageDecoration decoration;
-    decoration.title = o.title;
-    decoration.subTitle = o.subTitle;
-    decoration.programName = o.programName;
-    decoration.programVersion = o.programVersion;
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    wchar_t date[128] = {};
-    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128, nullptr);
-    decoration.date = date;
-    decoration.time = pages::MediumTime(now.wHour, now.wMinute);
-    decoration.logo = Logo();
-    return decoration;
-}
-
 // Composes and writes the document. Any failure, from the fonts to the last byte, shows
 // "Cannot generate" with the path and the reason, and answers false.
 bool WritePdf(const ExportOptions& o, std::wstring_view headerMargin, const Content& content) {
     std::wstring reason;
     try {
-        pages::DocumentSetup setup;
-        setup.orientation = o.orientation == 1 ? pages::Orientation::Landscape : pages::Orientation::Portrait;
-        pages::ApplyHeaderMargin(setup, headerMargin);
+        const pages::DocumentSetup setup = SetupOf(o, headerMargin);
         pages::GdiFontProvider fonts;
         pages::TrueTypeFontMetrics metrics(fonts);
         ReplacingFile file(o.targetFilename);
@@ -138,31 +81,6 @@ bool ExportPdf(ExportOptions& o, std::wstring_view headerMargin, const Content& 
     return Finish(o, WritePdf(o, headerMargin, content));
 }
 
-// A picture file's pixels, with a JPEG file's own bytes for the writer to pass on and a
-// metafile's bytes kept beside its rendering. Throws ComError when it cannot be read.
-std::shared_ptr<const pages::PictureData> LoadPicture(const std::wstring& path) {
-    ImageConverter converter;
-    if (!converter.Load(path)) throw ComError(E_FAIL, L"The picture " + path + L" cannot be read.");
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const bool metafile = bytes.size() > 44 && std::memcmp(bytes.data() + 40, " EMF", 4) == 0;
-    // A metafile is drawn again at three times its screen size (up to kMetafileSide pixels),
-    // so its lines stay sharp when the page is printed or zoomed.
-    if (metafile) {
-        const int side = std::max(converter.image().width(), converter.image().height());
-        const double scale = std::min(3.0, static_cast<double>(kMetafileSide) / std::max(side, 1));
-        if (scale > 1 && converter.SetRenderSize(static_cast<int>(converter.image().width() * scale), 0) &&
-            !converter.Load(path))
-            throw ComError(E_FAIL, L"The picture " + path + L" cannot be read.");
-    }
-    auto data = PictureDataOf(converter.image());
-    if (bytes.size() > 2 && bytes[0] == '\xFF' && bytes[1] == '\xD8')
-        data->jpeg = std::move(bytes);
-    else if (metafile)
-        data->metafile = std::move(bytes);
-    return data;
-}
-
 Content PictureFile(const std::wstring& path) {
     return [path](pages::PageComposer& composer) { composer.DrawPictureInBody(LoadPicture(path)); };
 }
@@ -170,22 +88,8 @@ Content PictureFile(const std::wstring& path) {
 }  // namespace
 
 bool ExportPdfTable(ExportOptions& o, IDispatch* table) {
-    return ExportPdf(o, {}, [&](pages::PageComposer& composer) {
-        GridTable grid(table);
-        bool redraw = true;
-        TryStep([&] {
-            redraw = grid.Redraw();
-            grid.SetRedraw(false);
-        });
-        try {
-            GridTableSource source(grid);
-            pages::ComposeTable(composer, source, o.paragraph, o.columnList);
-        } catch (...) {
-            TryStep([&] { grid.SetRedraw(redraw); });
-            throw;
-        }
-        TryStep([&] { grid.SetRedraw(redraw); });
-    });
+    PrintContent content{PrintContentKind::Table, table};
+    return ExportPdf(o, {}, [&](pages::PageComposer& composer) { ComposeContent(composer, content, o); });
 }
 
 bool ExportPdfRtf(ExportOptions& o, const std::wstring& rtf) {
@@ -201,11 +105,7 @@ bool ExportPdfImageFile(ExportOptions& o, const std::wstring& path) {
 }
 
 bool ExportPdfPicture(ExportOptions& o, IPictureDisp* picture) {
-    return ExportPdf(o, {}, [&](pages::PageComposer& composer) {
-        ScratchFile file(L"PdfPicture" + PictureExtensionOf(picture));
-        SavePictureFile(picture, file.path());
-        composer.DrawPictureInBody(LoadPicture(file.path()));
-    });
+    return ExportPdf(o, {}, [&](pages::PageComposer& composer) { composer.DrawPictureInBody(LoadPicture(picture)); });
 }
 
 bool ExportPdfChart(ExportOptions& o, IDispatch* chart) {

@@ -59,8 +59,7 @@ public:
             bool present = false;
             if (!TryStep([&] { present = grid_.RowHidden(static_cast<long>(row)); })) continue;
             current_.emplace_back(static_cast<long>(row), present);
-            if (present != recorded[row])
-                TryStep([&] { grid_.SetRowHidden(static_cast<long>(row), recorded[row]); });
+            if (present != recorded[row]) TryStep([&] { grid_.SetRowHidden(static_cast<long>(row), recorded[row]); });
         }
     }
     AppliedRowStates(const AppliedRowStates&) = delete;

@@ -1,15 +1,11 @@
-// The printer exporter's operations: the options a document uses, the content it keeps
-// (a table with its grid's row states as they were when handed over), and the hand-over to
-// the preview window or the printer.
+// Print operations: the options a document uses, the content it keeps (a table with its
+// grid's row states as they were when handed over), composed and sent to the printer.
 #include "print/printer_export.h"
 
 #include "com/errors.h"
-#include "com/handles.h"
-#include "com/module.h"
-#include "common/file_names.h"
-#include "imaging/image_sources.h"
+#include "print/gdi_print.h"
+#include "print/print_document.h"
 #include "print/print_preview.h"
-#include "print/printer_output.h"
 #include "tables/grid_table.h"
 
 #include <windows.h>
@@ -35,85 +31,57 @@ ExportOptions DocumentOptionsOf(const ExportOptions& o) {
     return document;
 }
 
-bool Deliver(const ExportOptions& o, PrintContent content, bool preview) {
-    const ExportOptions document = DocumentOptionsOf(o);
-    if (preview)
-        ShowPrintPreview(document, std::move(content));
-    else
-        static_cast<void>(PrintDocument(document, content, !document.quiet));
+// The job's name in the printer's queue.
+std::wstring DocumentNameOf(const ExportOptions& o) {
+    if (!o.title.empty()) return o.title;
+    if (!o.programName.empty()) return o.programName;
+    return L"Document";
+}
+
+// Quiet opens the printer before composing, so a printer that does not exist costs nothing;
+// the dialog comes after composing, as the preview's Print does.
+bool Print(const ExportOptions& options, const PrintContent& content) {
+    const ExportOptions o = DocumentOptionsOf(options);
+    const pages::Orientation orientation =
+        o.orientation == 1 ? pages::Orientation::Landscape : pages::Orientation::Portrait;
+    TryStep([&] {
+        if (o.quiet) {
+            const PrinterDc printer = OpenPrinterDc(o.defaultPrinter, orientation);
+            if (printer.dc) static_cast<void>(PrintPages(printer.dc, ComposePages(o, content), DocumentNameOf(o)));
+        } else {
+            static_cast<void>(PrintWithDialog(GetActiveWindow(), ComposePages(o, content), DocumentNameOf(o),
+                                              o.defaultPrinter, orientation));
+        }
+    });
     return true;
-}
-
-PrintContent ImageFileContent(const std::wstring& path, const wchar_t* headerMargin) {
-    PrintContent content;
-    content.kind = PrintContentKind::ImageFile;
-    content.text = path;
-    content.headerMargin = headerMargin;
-    return content;
-}
-
-// Where a chart's metafile goes: TempChart.emf in the component's folder, or in the
-// temporary folder when that one takes no files. It stays after the export (a preview
-// composes again from it) and the next chart overwrites it.
-std::wstring ChartMetafilePath() {
-    constexpr wchar_t kName[] = L"TempChart.emf";
-    std::wstring path = FolderOf(ModulePath()) + kName;
-    if (unique_hfile(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)).get() !=
-        INVALID_HANDLE_VALUE)
-        return path;
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
-    ThrowLastErrorIf(n == 0 || n > MAX_PATH, L"GetTempPath");
-    return folder + std::wstring(kName);
 }
 
 }  // namespace
 
-bool PrintTable(const ExportOptions& o, IDispatch* table, bool preview) {
-    PrintContent content;
-    content.kind = PrintContentKind::Table;
-    content.table = table;
+bool PrintTable(const ExportOptions& o, IDispatch* table) {
     GridTable grid(table);
-    content.recordedRows = RecordRowStates(grid);
-    return Deliver(o, std::move(content), preview);
+    return Print(o, {.kind = PrintContentKind::Table, .table = table, .recordedRows = RecordRowStates(grid)});
 }
 
-bool PrintRtf(const ExportOptions& o, const std::wstring& rtf, bool preview) {
-    PrintContent content;
-    content.kind = PrintContentKind::Rtf;
-    content.text = rtf;
-    return Deliver(o, std::move(content), preview);
+bool PrintRtf(const ExportOptions& o, const std::wstring& rtf) {
+    return Print(o, {.kind = PrintContentKind::Rtf, .text = rtf});
 }
 
-bool PrintText(const ExportOptions& o, const std::wstring& text, bool preview) {
-    PrintContent content;
-    content.kind = PrintContentKind::Text;
-    content.text = text;
-    return Deliver(o, std::move(content), preview);
+bool PrintText(const ExportOptions& o, const std::wstring& text) {
+    return Print(o, {.kind = PrintContentKind::Text, .text = text});
 }
 
-bool PrintImageFile(const ExportOptions& o, const std::wstring& path, bool preview) {
-    return Deliver(o, ImageFileContent(path, kImageHeaderMargin), preview);
+bool PrintImageFile(const ExportOptions& o, const std::wstring& path) {
+    return Print(o, {.kind = PrintContentKind::ImageFile, .text = path, .headerMargin = kImageHeaderMargin});
 }
 
-bool PrintPicture(const ExportOptions& o, IPictureDisp* picture, bool preview) {
-    PrintContent content;
-    content.kind = PrintContentKind::Picture;
-    content.picture = picture;
-    return Deliver(o, std::move(content), preview);
+bool PrintPicture(const ExportOptions& o, IPictureDisp* picture) {
+    return Print(o, {.kind = PrintContentKind::Picture, .picture = picture});
 }
 
-bool PrintChart(const ExportOptions& o, IDispatch* chart, bool preview) {
-    const std::wstring path = ChartMetafilePath();
-    ExportOptions size = o;
-    size.imageWidth = 640;
-    size.imageHeight = 480;
-    {
-        ChartCopy copy(chart, size);
-        TryStep([&] { copy.CopyMetafile(path); });
-        copy.RestoreDeskColor();
-    }
-    return Deliver(o, ImageFileContent(path, kChartHeaderMargin), preview);
+bool PrintChart(const ExportOptions& o, IDispatch* chart) {
+    const std::wstring path = WriteChartMetafile(chart, o);
+    return Print(o, {.kind = PrintContentKind::ImageFile, .text = path, .headerMargin = kChartHeaderMargin});
 }
 
 }  // namespace tarn

@@ -1,7 +1,8 @@
-// Printed and previewed documents of what a host hands over: its grid, an RTF or plain text,
-// an image or metafile file, a picture object, a chart. Each keeps its content for the
-// document, then shows the preview window or prints (after the print dialog unless Quiet).
-// Every operation answers true once the document is handed over: printing reports nothing.
+// The Print operations of the printer exporter: each composes its content as the preview
+// would show it and prints it on the printer DefaultPrinter names (the default printer when
+// empty): at once when Quiet, otherwise after the print dialog, whose Cancel prints nothing.
+// Like every printer operation they answer True; printing reports nothing, and a printer
+// that does not exist prints nothing.
 #pragma once
 
 #include "common/export_options.h"
@@ -13,13 +14,14 @@
 
 namespace tarn {
 
-bool PrintTable(const ExportOptions& options, IDispatch* table, bool preview);
-bool PrintRtf(const ExportOptions& options, const std::wstring& rtf, bool preview);
-bool PrintText(const ExportOptions& options, const std::wstring& text, bool preview);
-// The picture fitted into the page below a header margin of one inch; metafiles alike.
-bool PrintImageFile(const ExportOptions& options, const std::wstring& path, bool preview);
-bool PrintPicture(const ExportOptions& options, IPictureDisp* picture, bool preview);
-// The chart's metafile at 640 x 480, under the host's title, with a half-inch header margin.
-bool PrintChart(const ExportOptions& options, IDispatch* chart, bool preview);
+bool PrintTable(const ExportOptions& o, IDispatch* table);
+bool PrintRtf(const ExportOptions& o, const std::wstring& rtf);
+bool PrintText(const ExportOptions& o, const std::wstring& text);
+// Image files and metafiles below a header margin of one inch.
+bool PrintImageFile(const ExportOptions& o, const std::wstring& path);
+bool PrintPicture(const ExportOptions& o, IPictureDisp* picture);
+// The chart's metafile (WriteChartMetafile) below a header margin of half an inch, under the
+// host's title.
+bool PrintChart(const ExportOptions& o, IDispatch* chart);
 
 }  // namespace tarn

@@ -199,6 +199,19 @@ std::string Identify(const std::wstring& path, const char* format) {
         .value_or("");
 }
 
+ReadBack PopplerFirstPage(const std::wstring& pdf, int dpi) {
+    const std::string source = UnixPath(pdf);
+    if (source.empty()) return {};
+    const std::optional<std::string> answer =
+        RunLinux("/usr/bin/pdftoppm -png -singlefile -f 1 -l 1 -r " + std::to_string(dpi) + " '" + source + "' '" +
+                     source + ".poppler'",
+                 pdf + L".poppler.txt", ui::Milliseconds(30000));
+    if (!answer) return {};
+    ReadBack page = ReadWithWic(pdf + L".poppler.png");
+    DeleteFileW((pdf + L".poppler.png").c_str());
+    return page;
+}
+
 std::filesystem::path SourceRoot() {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -444,6 +457,23 @@ ui::WindowQuery Captioned(const wchar_t* caption) {
     ui::WindowQuery query;
     query.caption = caption;
     return query;
+}
+
+void DriveModeless(const std::function<void()>& steps) {
+    std::atomic<bool> done{false};
+    ui::Watcher<void> watcher([&] {
+        const ScopeExit finished([&] { done = true; });
+        steps();
+    });
+    while (!done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    watcher.Get();
 }
 
 bool ProgressWindowExists() {

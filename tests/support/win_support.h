@@ -149,6 +149,9 @@ struct ReadBack {
     Bgra at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 ReadBack ReadWithWic(const std::wstring& path);
+// poppler's pdftoppm drawing a PDF's first page at `dpi`, read back with WIC (not ok when
+// it cannot be run).
+ReadBack PopplerFirstPage(const std::wstring& pdf, int dpi);
 bool Near(Bgra a, Bgra b, int tolerance);
 std::string Describe(Bgra p);
 // The luminance quantisation table of a JPEG file in the file's (zigzag) order, or empty.
@@ -228,6 +231,9 @@ inline Operation ImageFile(const std::wstring& source) {
 
 ui::WindowQuery Captioned(const wchar_t* caption);
 bool ProgressWindowExists();
+// Runs `steps` on a driver thread while this thread runs its windows' messages (a modeless
+// window of the component lives on it); rethrows what the steps threw.
+void DriveModeless(const std::function<void()>& steps);
 // Runs `show` (which opens a message box on this thread); the box the driver read and closed with OK.
 template <class Show>
 ui::MessageBoxView AnswerMessageBox(Show&& show) {

@@ -148,6 +148,28 @@ struct ProgressView {
 ProgressView ReadProgress(const Window& window);
 ProgressView WaitForProgress(WindowQuery query = {}, Milliseconds timeout = kDefaultWait);
 
+// Toolbars, status bars and pop-up menus (common controls) of this process's windows.
+struct ToolbarButtonView {
+    std::wstring text;
+    int command = 0;
+    bool enabled = false;
+};
+std::vector<ToolbarButtonView> ToolbarButtons(const Window& toolbar);
+enum class ToolbarPart { Button, Arrow };
+// Clicks the button showing `text` (or its drop-down arrow) with the mouse. The click is
+// sent and done when this returns; a click that opens a modal window (a dialog, a menu)
+// must be posted instead (`wait` false), or the driver would wait for that window to close.
+void PressToolbarButton(const Window& toolbar, std::wstring_view text, ToolbarPart part = ToolbarPart::Button,
+                        bool wait = true);
+bool IsToolbarButtonEnabled(const Window& toolbar, std::wstring_view text);
+// The tool tip the toolbar shows for the button showing `text` (empty when none).
+std::wstring ToolbarToolTip(const Window& toolbar, std::wstring_view text);
+// The text of each panel of a status bar.
+std::vector<std::wstring> StatusPanels(const Window& statusBar);
+// Waits for a pop-up menu of this process, chooses `item` with the keyboard and waits for
+// the menu to close; returns the captions the menu showed.
+std::vector<std::wstring> ChooseMenuItem(std::wstring_view item, Milliseconds timeout = kDefaultWait);
+
 // Closes every dialog and message box `threadId` has open (Cancel, else the close box),
 // so a modal call on that thread returns after a failed step.
 void CloseThreadDialogs(DWORD threadId);

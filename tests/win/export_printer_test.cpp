@@ -145,22 +145,5 @@ TEST_F(PrinterExportTest, ChartsPicturesFilesAndTextsPrintUnderTheHostsTitle) {
     EXPECT_LT(text.find("Ledger line 150"), text.find("Page 3"));
 }
 
-using ScreenshotTest = CommonUiTest;
-
-// The print dialog as printing opens it, for docs/screenshots (`make screenshots`).
-TEST_F(ScreenshotTest, DISABLED_ThePrintDialog) {
-    wchar_t folder[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TARN_SCREENSHOTS", folder, MAX_PATH)) GTEST_SKIP() << "TARN_SCREENSHOTS is not set";
-    LateBound grid = SampleGrid();
-    auto engine = NewEngine(L"Harbour stock", kTestPrinter, false);
-    ui::Watcher<void> watcher([out = std::wstring(folder)] {
-        ui::Window dialog = ui::WaitForWindow({.className = L"#32770", .caption = L"Print"});
-        dialog.SavePng(out + L"\\print-dialog.png");
-        dialog.PressButton(L"Cancel");
-    });
-    EXPECT_TRUE(Print(engine.Get(), grid.object()));
-    watcher.Get();
-}
-
 }  // namespace
 }  // namespace tarn::test
