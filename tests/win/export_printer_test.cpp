@@ -51,9 +51,9 @@ std::vector<bool> GridState(IDispatch* object) {
     return state;
 }
 
-using PrinterExportTest = ComTest;
+using PrintingTest = ComTest;
 
-TEST_F(PrinterExportTest, QuietPrintsTheGridOnTheNamedPrinterAsItsPdfExportReads) {
+TEST_F(PrintingTest, DISABLED_QuietPrintsTheGridOnTheNamedPrinterAsItsPdfExportReads) {
     ASSERT_NE(GetFileAttributesW(kPrintedJobs), INVALID_FILE_ATTRIBUTES)
         << "no print queue: scripts/print_queue.py sets it up";
     ScratchFolder folder;
@@ -81,11 +81,10 @@ TEST_F(PrinterExportTest, QuietPrintsTheGridOnTheNamedPrinterAsItsPdfExportReads
     EXPECT_EQ(Words(printed.text), Words(PdfReading(folder / L"stock.pdf").text));
 }
 
-TEST_F(PrinterExportTest, CancellingThePrintDialogAnUnknownPrinterOrARefusingQueuePrintNothing) {
+TEST_F(PrintingTest, DISABLED_CancellingThePrintDialogAnUnknownPrinterOrARefusingQueuePrintNothing) {
     LateBound grid = SampleGrid();
     const std::wstring cancelled = UniqueJobWord(), unknown = UniqueJobWord(), rejected = UniqueJobWord(),
                        last = UniqueJobWord();
-
     auto asking = NewEngine(L"Cancelled " + cancelled, kTestPrinter, false);
     ui::Watcher<void> watcher([] {
         ui::Window dialog = ui::WaitForWindow({.className = L"#32770", .caption = L"Print"});
@@ -108,7 +107,7 @@ TEST_F(PrinterExportTest, CancellingThePrintDialogAnUnknownPrinterOrARefusingQue
     EXPECT_TRUE(JobFiles(rejected).empty());
 }
 
-TEST_F(PrinterExportTest, ChartsPicturesFilesAndTextsPrintUnderTheHostsTitle) {
+TEST_F(PrintingTest, DISABLED_ChartsPicturesFilesAndTextsPrintUnderTheHostsTitle) {
     ScratchFolder folder;
     WriteHalvesEmf(folder / L"halves.emf", 4, 2);
     LateBound chart = HostObject(L"ExportTestHost.Chart");
@@ -143,6 +142,40 @@ TEST_F(PrinterExportTest, ChartsPicturesFilesAndTextsPrintUnderTheHostsTitle) {
     // The ledger's three pages, each with its number.
     EXPECT_LT(text.find("Page 2"), text.find("Page 3"));
     EXPECT_LT(text.find("Ledger line 150"), text.find("Page 3"));
+}
+
+// Printing under Wine can leave its RPC start-up unable to finish for a later save dialog of
+// the same process (a fault of Wine's, not of the print API's use), so the printing tests
+// above run in a process of their own, started here; their output is shown when they fail.
+using PrinterExportTest = ComTest;
+
+TEST_F(PrinterExportTest, PrintsInAProcessOfItsOwn) {
+    ScratchFolder folder;
+    const std::wstring log = folder / L"printing.log";
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line =
+        L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=PrintingTest.*";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const unique_hfile out(
+        CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(out.get(), INVALID_HANDLE_VALUE);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out.get();
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+    DWORD code = ERROR_TIMEOUT;
+    if (WaitForSingleObject(process.hProcess, 180000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const std::string output = FileBytes(log);
+    EXPECT_EQ(code, 0u) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 3 tests."), std::string::npos) << output;
 }
 
 }  // namespace
