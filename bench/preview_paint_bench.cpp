@@ -8,6 +8,7 @@
 //
 // Prints key=value lines: the cells and drawing operations on the page, and the best and
 // median paint times in milliseconds.
+#include "com/handles.h"
 #include "print/gdi_font_provider.h"
 #include "print/preview_page_view.h"
 #include "print/print_document.h"
@@ -56,23 +57,22 @@ int main(int argc, char** argv) {
 
     PreviewPageView view;
     view.Show(&list.pages, 0, PreviewLayout::Zoom, 100);
-    const HDC screen = GetDC(nullptr);
+    const unique_window_dc screen(nullptr);
     const int width = 900, height = 1150;
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    const unique_hdc memory(CreateCompatibleDC(screen.get()));
+    const unique_hbitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        view.Paint(memory, width, height);
-        BitBlt(screen, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-        GdiFlush();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    {
+        const unique_select_object selected(memory.get(), bitmap.get());
+        for (int i = 0; i < runs; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            view.Paint(memory.get(), width, height);
+            BitBlt(screen.get(), 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
+            GdiFlush();
+            times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
     }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
 
     std::sort(times.begin(), times.end());
     std::printf("pages=%zu\ntext_runs_on_page=%d\nops_on_page=%zu\nruns=%d\nbest_ms=%.2f\nmedian_ms=%.2f\n",

@@ -10,7 +10,13 @@ set_target_properties(ExportTestHost PROPERTIES PREFIX "" OUTPUT_NAME ExportTest
 target_include_directories(ExportTestHost PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_definitions(ExportTestHost PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_link_options(ExportTestHost PRIVATE ${TARN_STATIC_RUNTIME} -s -Wl,--enable-stdcall-fixup)
-target_link_libraries(ExportTestHost PRIVATE ole32 oleaut32 uuid user32 gdi32 advapi32)
+target_link_libraries(ExportTestHost PRIVATE ole32 oleaut32 uuid user32 gdi32 advapi32 shell32)
+
+# A program that appends its command line to the file TESTHOST_COMMAND_LOG names: what the
+# send-to tests start in place of a real program.
+add_executable(command_line_recorder ${TESTHOST_DIR}/tools/command_line_recorder.cpp)
+target_link_options(command_line_recorder PRIVATE ${TARN_STATIC_RUNTIME} -municode)
+add_dependencies(win_tests ExportTestHost command_line_recorder)
 
 # A smoke test: the grid and chart answer the members the component tests rely on, read
 # through the engine's own late-bound facade (tarn_core).

@@ -3,6 +3,7 @@
 #include "com/class_table.h"
 #include "com/module.h"
 #include "com/registration.h"
+#include "ui/base_window.h"
 
 #include <windows.h>
 
@@ -25,6 +26,9 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     if (tarn::ModuleCount() != 0) return S_FALSE;
     tarn::ReleaseModuleCaches();
+    // The composer leaves its class registered when its window closes (a window cannot
+    // unregister its own class); no class may outlive the code of its window procedure.
+    tarn::UnregisterModuleWindowClasses();
     return S_OK;
 }
 

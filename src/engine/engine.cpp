@@ -7,6 +7,7 @@
 #include "engine/exporter_classes.h"
 #include "engine/method_table.h"
 #include "engine/select_fields.h"
+#include "engine/send_to.h"
 #include "engine/send_to_methods.h"
 #include "tables/grid_table.h"
 
@@ -216,10 +217,11 @@ HRESULT Engine::get_SendToMethods(IDispatch** result) {
     return ComBoundary([&] { *result = NewSendToMethods().Detach(); });
 }
 
-// No delivery reports success to the caller.
-HRESULT Engine::SendTo(BSTR*, BSTR*, VARIANT_BOOL* result) {
+// Every delivery is attempted silently; none reports success to the caller.
+HRESULT Engine::SendTo(BSTR* filename, BSTR* method, VARIANT_BOOL* result) {
     if (!result) return E_POINTER;
     *result = VARIANT_FALSE;
+    TryStep([&] { SendFileTo(TextOf(filename), TextOf(method), options_.title); });
     return S_OK;
 }
 

@@ -1,5 +1,5 @@
 // The MHTML export's steps, each attempted and skipped when it fails, and the Windows side
-// of the packer: files opened by their wide paths.
+// of the packer.
 #include "html/mhtml_export.h"
 
 #include "com/errors.h"
@@ -8,6 +8,7 @@
 #include "common/save_dialog.h"
 #include "html/mime_packer.h"
 #include "html/temporary_page.h"
+#include "html/win32_file_access.h"
 #include "imaging/replacing_file.h"
 #include "ui/export_file.h"
 #include "ui/message_box.h"
@@ -39,32 +40,6 @@ std::wstring Wide(std::string_view text) {
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
 }
-
-class Win32FileSource final : public FileSource {
-public:
-    explicit Win32FileSource(unique_hfile file) : file_(std::move(file)) {}
-    std::size_t Read(char* buffer, std::size_t size) override {
-        DWORD read = 0;
-        if (!ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &read, nullptr))
-            throw std::runtime_error("Cannot read a file: " + Utf8(SystemMessage(GetLastError())));
-        return read;
-    }
-
-private:
-    unique_hfile file_;
-};
-
-// Files by their wide paths; folders do not open (CreateFile refuses them without backup
-// semantics).
-class Win32FileAccess final : public FileAccess {
-public:
-    std::unique_ptr<FileSource> Open(const std::string& path) override {
-        unique_hfile file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
-        return std::make_unique<Win32FileSource>(std::move(file));
-    }
-};
 
 // The classic generator is one per process, like the runtime's it stands for: successive
 // exports take successive values.

@@ -192,6 +192,8 @@ bool PrintableAscii(std::string_view text) {
 // Length of the UTF-8 sequence a lead byte starts (1 for anything else).
 std::size_t SequenceLength(unsigned char b) { return b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1; }
 
+}  // namespace
+
 std::string Base64Of(std::string_view bytes) {
     std::string out;
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
@@ -206,8 +208,6 @@ std::string Base64Of(std::string_view bytes) {
     }
     return out;
 }
-
-}  // namespace
 
 std::string HeaderField(std::string_view name, std::string_view value) {
     std::string line(name);

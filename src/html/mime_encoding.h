@@ -56,6 +56,9 @@ private:
 // words (RFC 2047 "B"), each at most 75 characters. `value` is UTF-8.
 std::string HeaderField(std::string_view name, std::string_view value);
 
+// Base64 of `bytes` in one line, without line breaks (RFC 4648).
+std::string Base64Of(std::string_view bytes);
+
 // An RFC 5322 date in UTC, such as "Sun, 06 Dec 2026 19:54:05 +0000".
 std::string MailDate(std::chrono::system_clock::time_point when);
 

@@ -350,6 +350,7 @@ PackResult PackHtml(const std::string& htmlPath, FileAccess& files, ByteSink& ou
     result.charset = scan.charset;
     const std::string dashes = "--" + result.boundary;
     std::string head = HeaderField("From", options.from);
+    head += options.moreHeaders;
     head += HeaderField("Subject", options.subject.value_or(scan.title));
     head += HeaderField("Date", MailDate(options.date));
     head += "MIME-Version: 1.0\r\n";

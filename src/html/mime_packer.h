@@ -47,6 +47,9 @@ struct PackOptions {
     // Subject; the page's title when not given.
     std::optional<std::string> subject;
     std::string from = "Quillon Export Engine <export@quillonsoft.invalid>";
+    // Further header lines, each ending in CR LF and already encoded (To, Cc, Message-ID of
+    // a mail), written after From.
+    std::string moreHeaders;
     std::chrono::system_clock::time_point date = std::chrono::system_clock::now();
 };
 

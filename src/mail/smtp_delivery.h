@@ -14,6 +14,7 @@ struct SmtpSettings {
     std::wstring userId;
     std::wstring password;
     int connectTimeoutSeconds = 30;
+    int readTimeoutSeconds = 30;  // the longest wait for each of the server's replies
 };
 
 struct MailMessage {
@@ -35,6 +36,9 @@ struct DeliveryResult {
 SmtpSettings LoadSmtpSettings();
 
 // Connects, talks SMTP (STARTTLS or implicit TLS where due, AUTH when asked) and sends.
+// A failure's number is the server's reply code when the server refused a step (535, 550),
+// else an HRESULT (a Winsock error as HRESULT_FROM_WIN32, a security status, E_INVALIDARG
+// for addresses that cannot be sent, E_FAIL).
 DeliveryResult SendHtmlMail(const MailMessage& message, const SmtpSettings& settings);
 
 }  // namespace tarn::mail

@@ -74,12 +74,11 @@ bool PrintPages(HDC printer, const std::vector<pages::Page>& pages, std::wstring
     return EndDoc(printer) > 0;
 }
 
-PrinterDc OpenPrinterDc(const std::wstring& printerName, pages::Orientation orientation) {
-    PrinterDc printer;
+unique_hdc OpenPrinterDc(const std::wstring& printerName, pages::Orientation orientation) {
     const unique_hglobal mode = DeviceModeFor(printerName, orientation);
-    if (!mode) return printer;
+    if (!mode) return nullptr;
     auto* deviceMode = static_cast<DEVMODEW*>(GlobalLock(mode.get()));
-    printer.dc = CreateDCW(nullptr, deviceMode->dmDeviceName, nullptr, deviceMode);
+    unique_hdc printer(CreateDCW(nullptr, deviceMode->dmDeviceName, nullptr, deviceMode));
     GlobalUnlock(mode.get());
     return printer;
 }

@@ -3,6 +3,7 @@
 // orientation, lets the user choose the printer, the pages and the copies.
 #pragma once
 
+#include "com/handles.h"
 #include "print/page_model.h"
 
 #include <windows.h>
@@ -10,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace tarn {
@@ -23,17 +23,7 @@ namespace tarn {
 
 // A printer's device context, set to `orientation`: the named printer, or the default one
 // when the name is empty. Null when there is no such printer.
-struct PrinterDc {
-    HDC dc = nullptr;
-    PrinterDc() = default;
-    PrinterDc(const PrinterDc&) = delete;
-    PrinterDc& operator=(const PrinterDc&) = delete;
-    PrinterDc(PrinterDc&& other) noexcept : dc(std::exchange(other.dc, nullptr)) {}
-    ~PrinterDc() {
-        if (dc) DeleteDC(dc);
-    }
-};
-PrinterDc OpenPrinterDc(const std::wstring& printerName, pages::Orientation orientation);
+unique_hdc OpenPrinterDc(const std::wstring& printerName, pages::Orientation orientation);
 
 // The print dialog (owned by `owner`), then the pages the user chose on the printer chosen.
 // False when the user cancelled, there is no printer, or printing failed.

@@ -118,10 +118,6 @@ PrintPreviewForm::PrintPreviewForm(const ExportOptions& o, PrintContent content)
         font_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-PrintPreviewForm::~PrintPreviewForm() {
-    if (images_) ImageList_Destroy(images_);
-}
-
 std::wstring PrintPreviewForm::Caption() const { return options_.programName + L" Print Preview"; }
 
 LRESULT PrintPreviewForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -168,7 +164,7 @@ void PrintPreviewForm::OnCreate() noexcept {
         SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
         SendMessageW(toolbar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
         images_ = CreateToolbarImages(ScaleTo(kImageSide, dpi_));
-        SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+        SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_.get()));
         std::array<TBBUTTON, kButtons.size()> buttons{};
         for (std::size_t i = 0; i < kButtons.size(); ++i) {
             buttons[i].iBitmap = static_cast<int>(kButtons[i].image);
@@ -368,15 +364,14 @@ void PrintPreviewForm::RefreshStatus() noexcept {
 }
 
 void PrintPreviewForm::ShowZoomMenu(int button) noexcept {
-    HMENU menu = CreatePopupMenu();
+    const unique_any<HMENU, &DestroyMenu> menu(CreatePopupMenu());
     if (!menu) return;
-    for (const ZoomItem& item : kZoomItems) AppendMenuW(menu, MF_STRING, item.command, item.caption);
+    for (const ZoomItem& item : kZoomItems) AppendMenuW(menu.get(), MF_STRING, item.command, item.caption);
     RECT place{};
     SendMessageW(toolbar_, TB_GETRECT, button, reinterpret_cast<LPARAM>(&place));
     MapWindowPoints(toolbar_, nullptr, reinterpret_cast<POINT*>(&place), 2);
-    const int chosen = TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY, place.left,
-                                      place.bottom, 0, hwnd(), nullptr);
-    DestroyMenu(menu);
+    const int chosen = TrackPopupMenu(menu.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_NONOTIFY,
+                                      place.left, place.bottom, 0, hwnd(), nullptr);
     if (chosen != 0) RunCommand(chosen);
 }
 

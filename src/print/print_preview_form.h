@@ -10,6 +10,7 @@
 #include "common/export_options.h"
 #include "print/preview_page_view.h"
 #include "print/print_document.h"
+#include "print/toolbar_images.h"
 #include "ui/base_window.h"
 
 #include <windows.h>
@@ -57,7 +58,7 @@ private:
     };
 
     PrintPreviewForm(const ExportOptions& o, PrintContent content);
-    ~PrintPreviewForm();
+    ~PrintPreviewForm() = default;
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void OnCreate() noexcept;
@@ -100,7 +101,7 @@ private:
 
     int dpi_ = 96;
     unique_hfont font_;
-    HIMAGELIST images_ = nullptr;
+    unique_himagelist images_;
     HWND toolbar_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND scaleToFitBox_ = nullptr;

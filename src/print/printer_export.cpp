@@ -46,8 +46,8 @@ bool Print(const ExportOptions& options, const PrintContent& content) {
         o.orientation == 1 ? pages::Orientation::Landscape : pages::Orientation::Portrait;
     TryStep([&] {
         if (o.quiet) {
-            const PrinterDc printer = OpenPrinterDc(o.defaultPrinter, orientation);
-            if (printer.dc) static_cast<void>(PrintPages(printer.dc, ComposePages(o, content), DocumentNameOf(o)));
+            const unique_hdc printer = OpenPrinterDc(o.defaultPrinter, orientation);
+            if (printer) static_cast<void>(PrintPages(printer.get(), ComposePages(o, content), DocumentNameOf(o)));
         } else {
             static_cast<void>(PrintWithDialog(GetActiveWindow(), ComposePages(o, content), DocumentNameOf(o),
                                               o.defaultPrinter, orientation));

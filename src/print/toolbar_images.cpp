@@ -134,9 +134,9 @@ void Paint(ToolbarImage image, int side, std::uint8_t* pixels, int stride) {
 
 }  // namespace
 
-HIMAGELIST CreateToolbarImages(int side) {
+unique_himagelist CreateToolbarImages(int side) {
     const int count = static_cast<int>(ToolbarImage::Count);
-    HIMAGELIST list = ImageList_Create(side, side, ILC_COLOR32, count, 0);
+    unique_himagelist list(ImageList_Create(side, side, ILC_COLOR32, count, 0));
     if (!list) return nullptr;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -149,7 +149,7 @@ HIMAGELIST CreateToolbarImages(int side) {
         const unique_hbitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!bitmap || !bits) continue;
         Paint(static_cast<ToolbarImage>(i), side, static_cast<std::uint8_t*>(bits), side * 4);
-        ImageList_Add(list, bitmap.get(), nullptr);
+        ImageList_Add(list.get(), bitmap.get(), nullptr);
     }
     return list;
 }

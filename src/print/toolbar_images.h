@@ -2,6 +2,8 @@
 // grid at the size the screen's DPI asks for, so they are sharp at any scale.
 #pragma once
 
+#include "com/handles.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,8 +12,9 @@ namespace tarn {
 // Image indexes, in the order the images are added.
 enum class ToolbarImage { Previous, Next, Print, Setup, ZoomIn, ZoomOut, Close, Count };
 
-// An image list of every ToolbarImage, each `side` pixels square, with alpha. The caller
-// owns it (ImageList_Destroy).
-HIMAGELIST CreateToolbarImages(int side);
+using unique_himagelist = unique_any<HIMAGELIST, &ImageList_Destroy>;
+
+// An image list of every ToolbarImage, each `side` pixels square, with alpha.
+unique_himagelist CreateToolbarImages(int side);
 
 }  // namespace tarn

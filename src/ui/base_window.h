@@ -10,6 +10,9 @@ namespace tarn {
 
 // Registers a window class of this module (an existing one is fine). Throws ComError.
 void RegisterModuleWindowClass(const wchar_t* className, WNDPROC procedure, HBRUSH background);
+// Unregisters every class RegisterModuleWindowClass registered that has no window left, so
+// none outlives the module's code when the DLL is unloaded.
+void UnregisterModuleWindowClasses() noexcept;
 
 // A window whose messages go to `Derived` (which befriends its base):
 //   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;

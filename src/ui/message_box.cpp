@@ -8,8 +8,11 @@
 namespace tarn {
 
 void ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon icon) noexcept {
+    ShowMessageBox(text, caption, icon, GetActiveWindow());
+}
+
+void ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon icon, HWND owner) noexcept {
     try {
-        HWND owner = GetActiveWindow();
         UINT style = MB_OK | static_cast<UINT>(icon);
         if (!owner) style |= MB_TASKMODAL;
         MessageBoxW(owner, std::wstring(text).c_str(), std::wstring(caption).c_str(), style);

@@ -22,6 +22,8 @@ enum class MessageIcon : UINT {
 // A message box with an OK button, modal to the host's active window (to the whole thread
 // when it has none). Returns when the user has closed it.
 void ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon icon) noexcept;
+// The same, modal to `owner` (one of the component's own windows).
+void ShowMessageBox(std::wstring_view text, std::wstring_view caption, MessageIcon icon, HWND owner) noexcept;
 
 // A failure the user must hear about: "Quillon", exclamation icon. Quiet does not apply.
 void ShowErrorMessage(std::wstring_view text) noexcept;

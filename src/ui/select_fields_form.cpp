@@ -9,6 +9,7 @@
 #include "common/file_names.h"
 #include "common/message_pump.h"
 #include "common/screen_metrics.h"
+#include "ui/dialog_layout.h"
 #include "ui/message_box.h"
 #include "ui/select_fields_form_ids.h"
 
@@ -55,19 +56,6 @@ std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
-}
-
-void FitLabel(HWND label, int left, int top, int width, int height) noexcept {
-    const unique_window_dc dc(label);
-    if (!dc) return;
-    wchar_t text[64] = {};
-    const int length = GetWindowTextW(label, text, 64);
-    SIZE extent{};
-    {
-        const unique_select_object font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32W(dc.get(), text, length, &extent);
-    }
-    if (extent.cx > width) MoveWindow(label, left, top, extent.cx, height, FALSE);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-' MHTML archives as a script has the engine write them: the test host's grid with its cell
-' pictures, its chart and a text each leave one file, which Python's email package reads as
-' multipart/related with every <img> of the page a part. The packer's rules in detail are
-' in tests/unit/mime_packer_test.cpp, the exporter's in tests/win/export_mhtml_test.cpp.
+' MHTML archives as a script has the engine write them: the test host's chart and a text
+' each leave one file, which Python's email package reads as multipart/related with every
+' <img> of the page a part. The packer's rules in detail are in tests/unit/mime_packer_test.cpp,
+' the exporter's, with the grid's archive, in tests/win/export_mhtml_test.cpp.
 Dim SourceRoot
 SourceRoot = fso.GetParentFolderName(fso.GetParentFolderName(fso.GetParentFolderName(WScript.ScriptFullName)))
 
@@ -45,19 +45,6 @@ Function NewFolder(name)
     NewFolder = folder
 End Function
 
-Sub TableArchive()
-    Dim g, e, folder
-    folder = NewFolder("table")
-    Set g = CreateObject("ExportTestHost.Grid")
-    g.LoadFromFile SourceRoot & "\examples\sample-grid.txt"
-    Set e = QuietEngine(folder & "\stock")
-    e.SkipFieldSelection = True
-    Check "table archive", True, e.ExportTable(g, "MHTML")
-    Check "named with .mhtml", folder & "\stock.mhtml", e.TargetFilename
-    ' Header and spacer, and one flag GIF shown in two cells.
-    CheckArchive "table", folder, e.TargetFilename, 3, 4
-End Sub
-
 Sub ChartAndTextArchives()
     Dim e, chart, folder
     folder = NewFolder("chart")
@@ -72,6 +59,5 @@ Sub ChartAndTextArchives()
 End Sub
 
 On Error Resume Next
-TableArchive : Finished "table archive"
 ChartAndTextArchives : Finished "chart and text archives"
 Done

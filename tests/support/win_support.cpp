@@ -152,8 +152,6 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-namespace {
-// The Linux path of a Windows one, through Wine's own kernel32 export; empty elsewhere.
 std::string UnixPath(const std::wstring& path) {
     using ToUnix = char*(CDECL*)(LPCWSTR);
     auto toUnix = reinterpret_cast<ToUnix>(
@@ -164,6 +162,22 @@ std::string UnixPath(const std::wstring& path) {
     HeapFree(GetProcessHeap(), 0, unix);
     return result;
 }
+
+bool StartLinux(const std::string& command) {
+    const std::string shell = "/bin/sh -c \"" + command + " </dev/null >/dev/null 2>&1 &\"";
+    std::wstring line(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, shell.c_str(), -1, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, shell.c_str(), -1, line.data(), static_cast<int>(line.size()));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+namespace {
 
 // Runs a Linux shell command and returns what it printed (standard output and errors), or
 // nothing when it could not start or did not finish within `timeout`. Wine cannot wait for a

@@ -112,6 +112,12 @@ void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::filesystem::path SourceRoot();
 std::wstring TestPicture(std::wstring_view name);
 
+// The Linux path of a Windows one, through Wine's own kernel32 export; empty elsewhere.
+std::string UnixPath(const std::wstring& path);
+// Starts a Linux shell command (UTF-8) in the background without waiting for it; false
+// when it could not be started. Its output is thrown away.
+bool StartLinux(const std::string& command);
+
 // Python's email package reading an MHTML archive (tests/support/mhtml_check.py, run as a
 // Linux program from Wine): its lines, "error ..." when it could not read the archive.
 // `expectations` are its --expect arguments, with Windows paths.

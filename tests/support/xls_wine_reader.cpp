@@ -13,19 +13,6 @@ namespace tarn::test {
 
 namespace {
 
-// The Linux path of a Windows path, as Wine maps it.
-std::string UnixPath(const std::wstring& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    static const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return {};
-    char* unix = toUnix(path.c_str());
-    if (!unix) return {};
-    std::string result(unix);
-    HeapFree(GetProcessHeap(), 0, unix);
-    return result;
-}
-
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 }  // namespace

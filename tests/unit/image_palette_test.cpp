@@ -120,11 +120,9 @@ TEST(ImagePalette, TransparentColourTakesTheReservedSlotOnly) {
             ASSERT_EQ(out.indices[i] == clear, isClear) << i;
         }
     };
-    // Exact path, with near-magenta that must stay visible and a fully transparent pixel.
+    // Exact path: a fully transparent pixel. (Magenta beside near-magenta on this path is read
+    // back by WIC in tests/win/image_service_test.cpp.)
     Image cell = TableLike(40);
-    for (int x = 10; x < 30; ++x) cell.at(x, 5) = Pixel(255, 0, 255);
-    cell.at(40, 5) = Pixel(254, 0, 255);
-    cell.at(41, 5) = Pixel(255, 1, 255);
     cell.at(42, 5) = Bgra{0, 0, 0, 0};
     check(cell, false);
     // Optimised path: a magenta-ish photograph with magenta holes.
@@ -144,7 +142,6 @@ TEST(ImagePalette, ColourCountBoundaryWithAndWithoutTransparentSlot) {
     for (int x = 0; x < 255; ++x) image.at(x, 0) = image.at(x, 1) = Pixel(x, x / 2, 0);
     image.at(0, 1) = Pixel(255, 0, 255);
     EXPECT_FALSE(ToIndexed(image, kTransparentMagenta).dithered) << "255 colours and the transparent slot fit";
-    EXPECT_FALSE(ToIndexed(image).dithered) << "256 colours fit";
     image.at(1, 1) = Pixel(1, 2, 3);
     EXPECT_TRUE(ToIndexed(image, kTransparentMagenta).dithered) << "256 colours and a transparent slot do not";
     const IndexedImage out = ToIndexed(image, kTransparentMagenta);

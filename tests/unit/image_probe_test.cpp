@@ -156,23 +156,20 @@ TEST(ImageProbe, AbsurdSizesAreRefusedFromTheHeaderAlone) {
     EXPECT_EQ(Probe(Emf(0, 0, 1'000'000, 2540).get()).width, 37795);
 }
 
-TEST(ImageProbe, TruncatedHeadersAreRefused) {
+TEST(ImageProbe, TruncatedAndCorruptHeadersAreRefused) {
+    // Every valid header cut short gives no size, or an error.
     for (const Case& c : ValidHeaders()) {
         SCOPED_TRACE(c.name);
         const std::vector<std::uint8_t>& full = c.bytes.get();
         for (std::size_t n = 0; n < full.size(); ++n) {
             const std::vector<std::uint8_t> part(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
             try {
-                const ImageHeader h = Probe(part);
-                EXPECT_EQ(h.format, ImageFormat::Unknown) << n << " bytes give a size";
+                EXPECT_EQ(Probe(part).format, ImageFormat::Unknown) << n << " bytes give a size";
             } catch (const ImageError& e) {
                 EXPECT_NE(std::string(e.what()), "");
             }
         }
     }
-}
-
-TEST(ImageProbe, CorruptHeadersAreRefused) {
     Bytes jpegScanFirst;
     jpegScanFirst.U8(0xFF).U8(0xD8).U8(0xFF).U8(0xDA).Be16(8).Zeros(6).U8(0xFF).U8(0xC0).Be16(17).U8(8).Be16(1).Be16(1);
     Bytes jpegEndlessFill;

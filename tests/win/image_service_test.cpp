@@ -1,6 +1,6 @@
 // The image conversion service under WIC and GDI: every save format read back by WIC itself,
 // GIF transparency, files other programs wrote, metafiles drawn at their own size or the
-// size asked for, and refusal of corrupt, truncated and absurd files without a stray file.
+// size asked for, and refusal of files cut short without a stray file.
 #include "imaging/image_converter.h"
 #include "win_support.h"
 
@@ -101,25 +101,16 @@ TEST_F(ImageServiceTest, LoadsFilesOtherProgramsWroteAndMetafilesAtTheirSizeOrTh
     EXPECT_NE(converter.LastError().find(L"30000"), std::wstring::npos) << Narrow(converter.LastError());
 }
 
-TEST_F(ImageServiceTest, CorruptTruncatedAndAbsurdFilesAreRefusedAndFailedSavesLeaveNothing) {
+TEST_F(ImageServiceTest, FilesCutShortAreRefusedAndFailedSavesLeaveNothing) {
     ScratchFolder folder;
-    std::vector<std::pair<std::wstring, std::string>> bad;
-    for (const wchar_t* name : {L"sample-40x30.bmp", L"sample-40x30.gif", L"sample-40x30.png", L"sample-40x30.jpg"}) {
-        const std::string good = FileBytes(TestPicture(name));
-        bad.emplace_back(std::wstring(L"header-only-") + name, good.substr(0, 12));
-        bad.emplace_back(std::wstring(L"half-") + name, good.substr(0, good.size() / 2));
-    }
-    std::string png = FileBytes(TestPicture(L"sample-40x30.png"));
-    png[16] = 0x00, png[17] = 0x01, png[18] = 0x00, png[19] = 0x00;  // width 65536
-    bad.emplace_back(L"absurd.png", png);
-    WriteHalvesEmf(folder / L"good.emf", 1, 1);
-    const std::string emf = FileBytes(folder / L"good.emf");
-    bad.emplace_back(L"half.emf", emf.substr(0, emf.size() / 2));
-    bad.emplace_back(L"text.png", "This is not a picture at all.");
+    // What the header probe and the metafile record walk refuse is tabled in tests/unit
+    // (image_probe_test.cpp, image_metafile_records_test.cpp); here, files with a sound
+    // header whose pixels stop half way, which the decoder refuses.
     ImageConverter converter;
-    for (const auto& [name, bytes] : bad) {
+    for (const wchar_t* name : {L"sample-40x30.bmp", L"sample-40x30.gif", L"sample-40x30.png", L"sample-40x30.jpg"}) {
         SCOPED_TRACE(Narrow(name));
-        WriteBytes(folder / name, bytes);
+        const std::string good = FileBytes(TestPicture(name));
+        WriteBytes(folder / name, good.substr(0, good.size() / 2));
         converter.SetImage(Quadrants(4, 4));
         EXPECT_FALSE(converter.Load(folder / name));
         EXPECT_FALSE(converter.HasImage()) << "a failed load holds no picture";

@@ -1,8 +1,9 @@
 // The print preview window driven as a user drives it, through Engine.ExportTable(grid,
 // "PREVIEW"): paging and zooming with the enabled states they leave, the zoom menu, the
 // "Scale To Fit One Page" box, Page Setup to landscape, Close; a one-page table whose host
-// lets go of it, closed while Page Setup is open; and the grid's hidden rows and Redraw as
-// they were after every composition.
+// lets go of it, closed while Page Setup is open; a grid that gives no picture of itself,
+// which stays on its pages; and the grid's hidden rows and Redraw as they were after every
+// composition.
 #include "win_support.h"
 
 namespace tarn::test {
@@ -184,6 +185,26 @@ TEST_F(PrintPreviewTest, AOnePageTableHasNoScaleToFitBoxAndOutlivesItsHostAndACl
         PostMessageW(preview.form.hwnd(), WM_CLOSE, 0, 0);
         setup.ControlByText(L"Landscape").Press();
         setup.PressButton(L"OK");
+        EXPECT_TRUE(preview.form.WaitUntilGone());
+    });
+}
+
+TEST_F(PrintPreviewTest, AGridThatGivesNoPictureOfItselfStaysOnItsPages) {
+    const ComPtr<IDispatch> grid = StockGrid(100);
+    GridProxy withoutPicture(grid.Get(), {L"Picture"});
+    Preview(&withoutPicture);
+    DriveModeless([&] {
+        const PreviewParts preview(ui::WaitForWindow(Captioned(kCaption)));
+        const ui::Window fit = preview.form.ControlByText(L"Scale To Fit One Page");
+        fit.SetChecked(true);
+        const ui::MessageBoxView tooLarge = ui::WaitForMessageBox();
+        EXPECT_EQ(tooLarge.caption, kCaption);
+        EXPECT_EQ(tooLarge.text, L"Document is too large to fit on a single page.");
+        EXPECT_EQ(tooLarge.icon, ui::Icon::Exclamation);
+        tooLarge.window.PressButton(L"OK");
+        EXPECT_TRUE(ui::WaitUntil([&] { return !fit.IsChecked(); }, ui::kDefaultWait));
+        EXPECT_EQ(preview.PressWhileEnabled(L"Next"), 2) << "still three pages";
+        preview.Press(L"Close");
         EXPECT_TRUE(preview.form.WaitUntilGone());
     });
 }

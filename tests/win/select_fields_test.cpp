@@ -2,68 +2,12 @@
 // thread while SelectFields (or Engine.ExportTable) waits for it, with grids of the test
 // host and an engine of the component. The dialog's template comes from the component's
 // resources, so the code linked into this program is pointed at the DLL's module.
-#include "win_support.h"
-#include "engine/select_fields.h"
-#include "ui/select_fields_form_ids.h"
+#include "select_fields_window.h"
 
 namespace tarn::test {
 namespace {
 
-using Texts = std::vector<std::wstring>;
-
-constexpr wchar_t kCaption[] = L"Select the Fields your would like included ...";
-const std::vector<std::wstring> kOfferedMethods{L" Comma Delimited File", L" Text File", L" HTML File",
-                                                L" MHTML File (Embedded Images)", L" Excel Spreadsheet"};
-
-class SelectFieldsTest : public CommonUiTest {
-protected:
-    // The dialog's template comes from the component's resources.
-    SelectFieldsTest() : CommonUiTest(true) {}
-
-    static ComPtr<_Engine> NewEngine(const wchar_t* columnList, bool selectMethod, const wchar_t* target = L"") {
-        ComPtr<_Engine> engine = Create<_Engine>(__uuidof(::Engine));
-        EXPECT_EQ(engine->put_ColumnList(unique_bstr(columnList).get()), S_OK);
-        EXPECT_EQ(engine->put_SelectMethod(ToVariantBool(selectMethod)), S_OK);
-        EXPECT_EQ(engine->put_TargetFilename(unique_bstr(target).get()), S_OK);
-        return engine;
-    }
-    static std::wstring TargetOf(_Engine* engine) {
-        unique_bstr value;
-        EXPECT_EQ(engine->get_TargetFilename(value.put()), S_OK);
-        return value.str();
-    }
-};
-
-ui::Window WaitForDialog() { return ui::WaitForWindow({L"#32770", kCaption}); }
-
-// What the watcher saw of the dialog when it came.
-struct Seen {
-    Texts fields;
-    Texts selectedFields;
-    Texts methods;
-    Texts currentMethod;
-    std::wstring fileName;
-};
-
-Seen Read(const ui::Window& dialog) {
-    Seen seen;
-    const ui::Window list = dialog.Control(IDC_FieldList);
-    seen.fields = list.Entries();
-    seen.selectedFields = list.SelectedEntries();
-    const ui::Window methods = dialog.Control(IDC_ExportMethod);
-    seen.methods = methods.Entries();
-    seen.currentMethod = methods.SelectedEntries();
-    seen.fileName = dialog.Control(IDC_TargetFilename).Text();
-    return seen;
-}
-
-// Shows the dialog through SelectFields; `steps` answer it. Returns what they returned.
-template <class Result, class Steps>
-Result Drive(Steps&& steps, IDispatch* grid, std::wstring& method, _Engine* engine, std::wstring& columns) {
-    ui::Watcher<Result> watcher(std::forward<Steps>(steps));
-    columns = SelectFields(grid, method, engine);
-    return watcher.Get();
-}
+using namespace field_dialog;
 
 constexpr wchar_t kFourColumns[] = L"Name | Qty | Price | Paid\napples | 3 | 1.25 | yes\n";
 
@@ -249,32 +193,6 @@ TEST_F(SelectFieldsTest, ExportTableWithoutAMethodAsksAndExportsWithTheChoice) {
     EXPECT_EQ(columnList.str(), L",0,2,");
     EXPECT_EQ(TargetOf(engine.Get()), scratch / L"stock_list.csv");
     EXPECT_EQ(AfterDateLine(scratch / L"stock_list.csv"), "#\r\nName,Price\r\napples,1.25\r\n");
-}
-
-// Pictures of the dialog for docs/screenshots (`make screenshots`); not part of the test run.
-using SelectFieldsScreenshotTest = SelectFieldsTest;
-
-TEST_F(SelectFieldsScreenshotTest, DISABLED_WithAndWithoutTheMethodPart) {
-    wchar_t folder[MAX_PATH] = {};
-    if (!GetEnvironmentVariableW(L"TARN_SCREENSHOTS", folder, MAX_PATH)) GTEST_SKIP() << "TARN_SCREENSHOTS is not set";
-    auto grid = HostGrid(
-        L"Item | Description | Qty | Price | Paid | Delivered\n"
-        L"apples | Cox, 1 kg | 3 | 1.25 | yes | 2024-03-01\n");
-    for (const bool withMethods : {true, false}) {
-        const std::wstring path =
-            std::wstring(folder) + (withMethods ? L"\\select-fields.png" : L"\\select-fields-without-method.png");
-        auto engine = NewEngine(L"0,2,3", withMethods, L"C:\\Reports\\stock.csv");
-        std::wstring method = L"CSV", columns;
-        Drive<void>(
-            [path] {
-                const ui::Window dialog = WaitForDialog();
-                dialog.SavePng(path);
-                dialog.PressButton(IDC_cmdCancel);
-                EXPECT_TRUE(dialog.WaitUntilGone());
-            },
-            grid.Get(), method, engine.Get(), columns);
-        EXPECT_TRUE(std::filesystem::exists(path)) << Narrow(path);
-    }
 }
 
 }  // namespace

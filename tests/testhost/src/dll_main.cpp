@@ -1,6 +1,7 @@
-// Entry points of ExportTestHost.dll: the class objects of Grid and Chart, and per-machine
+// Entry points of ExportTestHost.dll: the class objects of Grid, Chart and DropTarget, and per-machine
 // registration of their CLSIDs and ProgIDs.
 #include "chart_object.h"
+#include "drop_target.h"
 #include "grid_object.h"
 #include "script_object.h"
 
@@ -22,10 +23,16 @@ struct HostClass {
 
 // {8D4A8EC2-0329-4870-B7E2-81EBC8973E98} and {D4BBDA03-D0B8-469E-AA56-644E1C254EB9}
 const HostClass kClasses[] = {
-    {{0x8d4a8ec2, 0x0329, 0x4870, {0xb7, 0xe2, 0x81, 0xeb, 0xc8, 0x97, 0x3e, 0x98}}, L"ExportTestHost.Grid",
+    {{0x8d4a8ec2, 0x0329, 0x4870, {0xb7, 0xe2, 0x81, 0xeb, 0xc8, 0x97, 0x3e, 0x98}},
+     L"ExportTestHost.Grid",
      &GridObject::Create},
-    {{0xd4bbda03, 0xd0b8, 0x469e, {0xaa, 0x56, 0x64, 0x4e, 0x1c, 0x25, 0x4e, 0xb9}}, L"ExportTestHost.Chart",
+    {{0xd4bbda03, 0xd0b8, 0x469e, {0xaa, 0x56, 0x64, 0x4e, 0x1c, 0x25, 0x4e, 0xb9}},
+     L"ExportTestHost.Chart",
      &ChartObject::Create},
+    // {203DB4D3-61C3-48D4-917B-89969151EA0C}
+    {{0x203db4d3, 0x61c3, 0x48d4, {0x91, 0x7b, 0x89, 0x96, 0x91, 0x51, 0xea, 0x0c}},
+     L"ExportTestHost.DropTarget",
+     &CreateDropTarget},
 };
 
 class ClassFactory final : public IClassFactory {
@@ -56,8 +63,10 @@ public:
         return create_(iid, out);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) ModuleAddRef();
-        else ModuleRelease();
+        if (lock)
+            ModuleAddRef();
+        else
+            ModuleRelease();
         return S_OK;
     }
 
@@ -144,12 +153,12 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     LONG status = ERROR_SUCCESS;
     for (const HostClass& c : kClasses) {
         const std::wstring clsidKey = L"CLSID\\" + GuidText(c.clsid);
-        for (LONG s : {SetValue(root, clsidKey, nullptr, c.progId),
-                       SetValue(root, clsidKey + L"\\InprocServer32", nullptr, path),
-                       SetValue(root, clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
-                       SetValue(root, clsidKey + L"\\ProgID", nullptr, c.progId),
-                       SetValue(root, c.progId, nullptr, c.progId),
-                       SetValue(root, std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(c.clsid))})
+        for (LONG s :
+             {SetValue(root, clsidKey, nullptr, c.progId),
+              SetValue(root, clsidKey + L"\\InprocServer32", nullptr, path),
+              SetValue(root, clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"),
+              SetValue(root, clsidKey + L"\\ProgID", nullptr, c.progId), SetValue(root, c.progId, nullptr, c.progId),
+              SetValue(root, std::wstring(c.progId) + L"\\CLSID", nullptr, GuidText(c.clsid))})
             if (s != ERROR_SUCCESS) status = s;
     }
     RegCloseKey(root);
