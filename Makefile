@@ -90,11 +90,23 @@ $(PDF_FUZZ_BIN): tests/fuzz/truetype_subset_fuzz.cpp src/print/truetype.cpp src/
 	clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
 		-Isrc tests/fuzz/truetype_subset_fuzz.cpp src/print/truetype.cpp -o $@
 
+# It also flows texts and RTF documents over pages into PDF files, seeded with the RTF corpus:
+# new inputs stay in build/fuzz/composer.
+COMPOSER_FUZZ_BIN := build/fuzz/page_composer_fuzz
+COMPOSER_FUZZ_SOURCES := src/print/page_composer.cpp src/print/font_provider.cpp src/print/truetype.cpp \
+	src/print/pdf_writer.cpp src/print/measurement.cpp src/mail/rtf_reader.cpp src/html/page_frame.cpp \
+	src/common/file_names.cpp src/imaging/image.cpp
+$(COMPOSER_FUZZ_BIN): tests/fuzz/page_composer_fuzz.cpp $(COMPOSER_FUZZ_SOURCES) $(COMPOSER_FUZZ_SOURCES:.cpp=.h)
+	@mkdir -p build/fuzz
+	clang++ $(FUZZ_FLAGS) tests/fuzz/page_composer_fuzz.cpp $(COMPOSER_FUZZ_SOURCES) -lz -o $@
+
 .PHONY: fuzz-pdf
-fuzz-pdf: $(PDF_FUZZ_BIN)
-	@mkdir -p build/fuzz/truetype
+fuzz-pdf: $(PDF_FUZZ_BIN) $(COMPOSER_FUZZ_BIN)
+	@mkdir -p build/fuzz/truetype build/fuzz/composer
 	$(PDF_FUZZ_BIN) -max_total_time=$(PDF_FUZZ_SECONDS) -max_len=1048576 -timeout=10 -rss_limit_mb=4096 \
 		-artifact_prefix=build/fuzz/ build/fuzz/truetype $(PDF_FUZZ_SEEDS)
+	$(COMPOSER_FUZZ_BIN) -max_total_time=$(PDF_FUZZ_SECONDS) -max_len=4096 -timeout=10 -rss_limit_mb=4096 \
+		-artifact_prefix=build/fuzz/ build/fuzz/composer tests/fuzz/corpus/rtf
 
 # Pictures of the component's windows for docs/screenshots, the field selection dialog with
 # and without its method part and the SMTP settings dialog among them. Xvfb has no window

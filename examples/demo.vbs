@@ -9,7 +9,8 @@
 ' With a GRID-FILE, the grid is the test host's (ExportTestHost.Grid) loaded from that file
 ' instead (make demo passes examples\sample-grid.txt), and the test host's chart is exported
 ' as PNG, GIF and JPEG pictures and as a single-file MHTML page too (MHTML is a web page with
-' its pictures inside: demo.mhtml holds the grid's page, its banner and its cell pictures). It also writes an RTF document and a text document.
+' its pictures inside: demo.mhtml holds the grid's page, its banner and its cell pictures).
+' It also writes an RTF document, the same document as a PDF file, and a text document.
 '
 ' Each export prints one line: the method, what ExportTable or ExportChart returned, and the
 ' file asked for.
@@ -342,16 +343,18 @@ If WScript.Arguments.Count >= 2 Then
 End If
 
 ' Documents handed over as one string: RTF kept as markup in an .rtf file, or read as
-' plain text into a .txt file; plain text as it is.
+' plain text into a .txt file, or printed onto the pages of a PDF file; plain text as it is.
 Const REPORT_RTF = "{\rtf1\ansi{\fonttbl\f0\fswiss Arial;}{\colortbl ;\red192\green0\blue0;}\f0\fs24 Orders {\b week 10}\par\cf1 Two deliveries are late.\cf0\par}"
 Dim documents, document
-documents = Array(Array("RTF", "demo-document.rtf", REPORT_RTF), Array("RTF", "demo-document-plain.txt", REPORT_RTF), _
-                  Array("TXT", "demo-note.txt", "Orders, week 10" & vbCrLf & "Two deliveries are late."))
+documents = Array(Array("RTF", "demo-document.rtf", REPORT_RTF, "RTF"), _
+                  Array("RTF", "demo-document-plain.txt", REPORT_RTF, "RTF"), _
+                  Array("RTF", "demo-document.pdf", REPORT_RTF, "PDF"), _
+                  Array("TXT", "demo-note.txt", "Orders, week 10" & vbCrLf & "Two deliveries are late.", "TXT"))
 For Each document In documents
     target = fso.BuildPath(folder, document(1))
     engine.TargetFilename = target
     On Error Resume Next
-    If document(0) = "RTF" Then ok = engine.ExportRTF(document(2), "RTF") Else ok = engine.ExportText(document(2), "TXT")
+    If document(0) = "RTF" Then ok = engine.ExportRTF(document(2), document(3)) Else ok = engine.ExportText(document(2), document(3))
     If Err.Number <> 0 Then outcome = "error " & Err.Number & ": " & Err.Description Else outcome = Padded(CStr(ok), 5)
     Err.Clear
     On Error GoTo 0

@@ -182,9 +182,13 @@ std::vector<FaceRun> SplitByFace(FontProvider& fonts, const std::shared_ptr<cons
 }
 
 const std::shared_ptr<const TrueTypeFont>& TrueTypeFontMetrics::Face(const FontSpec& font) {
-    auto& face = faces_[{font.name, font.bold, font.italic}];
-    if (!face) face = fonts_.Find(font.name, font.bold, font.italic).font;
-    return face;
+    // Text is measured in runs of one font (a table's cells, a paragraph's words): the face
+    // measured last is found without building a key.
+    if (last_ && last_->first == std::tie(font.name, font.bold, font.italic)) return last_->second;
+    auto [entry, added] = faces_.try_emplace({font.name, font.bold, font.italic});
+    if (added) entry->second = fonts_.Find(font.name, font.bold, font.italic).font;
+    last_ = &*entry;
+    return entry->second;
 }
 
 double TrueTypeFontMetrics::TextWidth(const FontSpec& font, std::wstring_view text) {

@@ -94,7 +94,9 @@ private:
     [[nodiscard]] const std::shared_ptr<const TrueTypeFont>& Face(const FontSpec& font);
 
     FontProvider& fonts_;
-    std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>> faces_;
+    using Faces = std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>>;
+    Faces faces_;
+    const Faces::value_type* last_ = nullptr;
 };
 
 // The characters of a wide string: UTF-16 (Windows) or UTF-32, unpaired surrogates as

@@ -15,6 +15,15 @@ constexpr const wchar_t* kLinkedFaces[] = {
     L"Malgun Gothic",   L"Gulim",    L"Nirmala UI", L"Leelawadee UI", L"Ebrima",          L"Arial Unicode MS",
 };
 
+// One table of the font selected into the DC; empty when it has none.
+std::string FontTable(HDC dc, std::uint32_t tag) {
+    const DWORD size = GetFontData(dc, GdiTag(tag), 0, nullptr, 0);
+    if (size == GDI_ERROR || size == 0) return {};
+    std::string data(size, '\0');
+    if (GetFontData(dc, GdiTag(tag), 0, data.data(), size) != size) return {};
+    return data;
+}
+
 }  // namespace
 
 GdiFontProvider::GdiFontProvider() : dc_(CreateCompatibleDC(nullptr)) {
@@ -44,19 +53,22 @@ FontFace GdiFontProvider::Find(const std::wstring& name, bool bold, bool italic)
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     const bool faceBold = metrics.tmWeight >= FW_SEMIBOLD, faceItalic = metrics.tmItalic != 0;
-    auto& loaded = loaded_[{chosen, faceBold, faceItalic}];
+    // GDI answers a substitute under the name asked for (Tahoma and Arial may both be one
+    // Liberation Sans), so a face is known by its 'head' table, which holds the checksum of
+    // its whole file and its dates, and its 'name' table, which tells apart the faces of a
+    // collection that share the first: each face is loaded, and embedded, once.
+    std::string head = FontTable(dc, FontTag("head")), names = FontTable(dc, FontTag("name"));
+    auto& loaded = head.empty() ? loadedByName_[{chosen, faceBold, faceItalic}] : loaded_[{head, names}];
     if (!loaded) {
         std::map<std::uint32_t, std::string> tables;
         for (const std::uint32_t tag :
-             {FontTag("head"), FontTag("hhea"), FontTag("maxp"), FontTag("hmtx"), FontTag("loca"), FontTag("glyf"),
-              FontTag("cmap"), FontTag("OS/2"), FontTag("post"), FontTag("name"), FontTag("cvt "), FontTag("fpgm"),
-              FontTag("prep")}) {
-            const DWORD size = GetFontData(dc, GdiTag(tag), 0, nullptr, 0);
-            if (size == GDI_ERROR || size == 0) continue;
-            std::string data(size, '\0');
-            if (GetFontData(dc, GdiTag(tag), 0, data.data(), size) != size) continue;
-            tables.emplace(tag, std::move(data));
+             {FontTag("hhea"), FontTag("maxp"), FontTag("hmtx"), FontTag("loca"), FontTag("glyf"), FontTag("cmap"),
+              FontTag("OS/2"), FontTag("post"), FontTag("cvt "), FontTag("fpgm"), FontTag("prep")}) {
+            std::string data = FontTable(dc, tag);
+            if (!data.empty()) tables.emplace(tag, std::move(data));
         }
+        if (!head.empty()) tables.emplace(FontTag("head"), std::move(head));
+        if (!names.empty()) tables.emplace(FontTag("name"), std::move(names));
         loaded = TrueTypeFont::FromTables(std::move(tables));
     }
     // GDI imitates a style the face lacks; so does the PDF.

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace tarn::pages {
 
@@ -29,8 +30,10 @@ private:
     unique_hdc dc_;
     std::mutex mutex_;
     std::map<std::tuple<std::wstring, bool, bool>, FontFace> faces_;
-    // Faces by the name GDI chose and their style, so substitutes are loaded once.
-    std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>> loaded_;
+    // Faces by their 'head' and 'name' tables, so substitutes are loaded once; faces without
+    // a 'head' by the name GDI chose and their style.
+    std::map<std::pair<std::string, std::string>, std::shared_ptr<const TrueTypeFont>> loaded_;
+    std::map<std::tuple<std::wstring, bool, bool>, std::shared_ptr<const TrueTypeFont>> loadedByName_;
     std::map<char32_t, std::shared_ptr<const TrueTypeFont>> fallbacks_;
 };
 

@@ -248,13 +248,13 @@ std::string MhtmlReading(const std::wstring& archive, const std::vector<std::pai
 PdfReadBack PdfReading(const std::wstring& pdf) {
     const std::string source = UnixPath(pdf);
     if (source.empty()) return {};
-    const std::optional<std::string> answer =
-        RunLinux("/usr/bin/qpdf --check '" + source + "'; echo ==; /usr/bin/pdftotext -layout '" + source +
-                     "' -; echo ==; /usr/bin/pdffonts '" + source + "'",
-                 pdf + L".reading.txt", ui::Milliseconds(30000));
+    const std::optional<std::string> answer = RunLinux(
+        "/usr/bin/qpdf --check '" + source + "'; echo ==; /usr/bin/pdftotext -layout '" + source +
+            "' -; echo ==; /usr/bin/pdffonts '" + source + "'; echo ==; /usr/bin/pdfimages -list '" + source + "'",
+        pdf + L".reading.txt", ui::Milliseconds(30000));
     if (!answer) return {};
     const std::string& reading = *answer;
-    // Three parts, each ended by a line "==" but the last.
+    // Four parts, each ended by a line "==" but the last.
     std::vector<std::string> parts;
     for (std::size_t begin = 0;;) {
         const std::size_t end = reading.find("==\n", begin);
@@ -262,19 +262,52 @@ PdfReadBack PdfReading(const std::wstring& pdf) {
         if (end == std::string::npos) break;
         begin = end + 3;
     }
-    if (parts.size() != 3) return {reading, {}, {}};
-    PdfReadBack result{parts[0], parts[1], {}};
-    std::istringstream lines(parts[2]);
-    bool table = false;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("---")) table = true;
-        if (!table || line.starts_with("---")) continue;
-        std::istringstream words(line);
-        const std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
-        // name type... encoding emb sub uni object-number generation
-        if (w.size() >= 6) result.embedded.push_back(w[w.size() - 5]);
+    PdfReadBack result;
+    if (parts.size() != 4) {
+        result.check = reading;
+        return result;
     }
+    result.check = parts[0];
+    result.text = parts[1];
+    // The rows of pdffonts' and pdfimages' tables, below their "---" rule, as words.
+    const auto rows = [](const std::string& table) {
+        std::vector<std::vector<std::string>> found;
+        std::istringstream lines(table);
+        bool below = false;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.starts_with("---")) below = true;
+            if (!below || line.starts_with("---")) continue;
+            std::istringstream words(line);
+            found.emplace_back(std::istream_iterator<std::string>(words), std::istream_iterator<std::string>());
+        }
+        return found;
+    };
+    for (const std::vector<std::string>& w : rows(parts[2])) {
+        // name type... encoding emb sub uni object-number generation
+        if (w.size() < 6) continue;
+        result.embedded.push_back(w[w.size() - 5]);
+        result.fonts.push_back(w[0]);
+    }
+    // page num type width height color comp bpc enc interp object ID ...
+    for (const std::vector<std::string>& w : rows(parts[3]))
+        if (w.size() >= 5) result.images.push_back(w[2] + " " + w[3] + "x" + w[4]);
     return result;
+}
+
+std::vector<std::string> PdfReadBack::Pages() const {
+    std::vector<std::string> pages;
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t end = text.find('\f', begin);
+        const std::string page = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        if (end == std::string::npos) {
+            // What follows the last page's form feed is no page.
+            if (page.find_first_not_of(" \r\n") != std::string::npos) pages.push_back(page);
+            break;
+        }
+        pages.push_back(page);
+        begin = end + 1;
+    }
+    return pages;
 }
 
 std::vector<std::string> VtableMembers(REFIID iid) {

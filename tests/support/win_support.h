@@ -125,12 +125,18 @@ std::string MhtmlReading(const std::wstring& archive,
                          const std::vector<std::pair<int, std::wstring>>& expectations = {});
 
 // qpdf and poppler reading a PDF file, run as Linux programs from Wine: `qpdf --check`'s
-// report, `pdftotext -layout`'s text, and the "emb" column of every font `pdffonts` lists.
-// All empty when they cannot be run.
+// report, `pdftotext -layout`'s text, the "emb" column and the name of every font `pdffonts`
+// lists, and every picture `pdfimages -list` lists as "type WxH" ("image 640x480", "smask
+// 44x40"). All empty when they cannot be run.
 struct PdfReadBack {
     std::string check;
     std::string text;
     std::vector<std::string> embedded;
+    std::vector<std::string> fonts;
+    std::vector<std::string> images;
+
+    // The text page by page (pdftotext ends each page with a form feed).
+    std::vector<std::string> Pages() const;
 };
 PdfReadBack PdfReading(const std::wstring& pdf);
 

@@ -209,6 +209,29 @@ TEST_F(PrintPreviewTest, AGridThatGivesNoPictureOfItselfStaysOnItsPages) {
     });
 }
 
+// A table wider than high, scaled to one page, turns the page to landscape by itself.
+TEST_F(PrintPreviewTest, AWideTableScaledToOnePageTurnsToLandscape) {
+    std::wstring text = L"rows = 4\ncols = 12\n---\n";
+    for (int row = 0; row < 4; ++row) {
+        for (int col = 0; col < 12; ++col) text += (col ? L" | r" : L"r") + std::to_wstring(row) + L"c" + std::to_wstring(col);
+        text += L"\n";
+    }
+    for (int col = 0; col < 12; ++col) text += L"@col " + std::to_wstring(col) + L" width=2400\n";
+    const ComPtr<IDispatch> grid = HostGrid(text);
+    Preview(grid.Get());
+    DriveModeless([&] {
+        const PreviewParts preview(ui::WaitForWindow(Captioned(kCaption)));
+        const ui::Window fit = preview.form.ControlByText(L"Scale To Fit One Page");
+        ASSERT_TRUE(fit.IsVisible()) << "the columns continue on further pages";
+        EXPECT_FALSE(preview.Landscape());
+        fit.SetChecked(true);
+        EXPECT_TRUE(ui::WaitUntil([&] { return !preview.Enabled(L"Next"); }, ui::kDefaultWait)) << "one page";
+        EXPECT_TRUE(preview.Landscape());
+        preview.Press(L"Close");
+        EXPECT_TRUE(preview.form.WaitUntilGone());
+    });
+}
+
 TEST_F(PrintPreviewTest, TextsImageFilesAndChartsOpenAPreviewOfTheirOwnThatEscapeCloses) {
     auto engine = Create<_Engine>(__uuidof(::Engine));
     ASSERT_EQ(engine->put_ProgramName(unique_bstr(L"Harbour").get()), S_OK);
