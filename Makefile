@@ -6,7 +6,8 @@ PACKAGES := cmake make g++ python3 googletest libgtest-dev \
 	g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools \
 	libwine-dev wine wine64 xvfb xauth libz-mingw-w64-dev clang libclang-rt-14-dev \
 	imagemagick python3-xlrd libreoffice-calc-nogui chromium zlib1g-dev qpdf poppler-utils \
-	fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei locales python3-aiosmtpd openssl
+	fonts-liberation2 fonts-dejavu-core locales python3-aiosmtpd openssl \
+	cups cups-client printer-driver-cups-pdf fonts-wqy-microhei
 JOBS ?= 2
 PRESETS := native win64 win32
 

@@ -14,6 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import print_queue  # noqa: E402
 import winehost  # noqa: E402
 
 ROOT = winehost.ROOT
@@ -133,6 +134,9 @@ def main():
     if not only:
         native_layer(tally)
         import_layer(tally)
+    missing = print_queue.ensure()
+    if missing:
+        print(f"== print queue: {missing}")
     winehost.ensure_prefix()
     archs = ["win64"] + (["win32"] if winehost.has_wow64() else [])
     if "win32" not in archs:

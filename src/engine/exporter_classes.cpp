@@ -9,6 +9,7 @@
 #include "print/image_export.h"
 #include "print/pdf_export.h"
 #include "print/print_preview.h"
+#include "print/printer_export.h"
 #include "tables/delimited_export.h"
 #include "tables/xls_export.h"
 
@@ -115,20 +116,27 @@ HRESULT ExportPrinterObject::put_Preview(VARIANT_BOOL* value) {
     preview_ = *value != VARIANT_FALSE;
     return S_OK;
 }
-
-bool ExportPrinterObject::DoExportTable(IDispatch* table) { return preview_ && PreviewTable(options(), table); }
-bool ExportPrinterObject::DoExportChart(IDispatch* chart) { return preview_ && PreviewChart(options(), chart); }
+bool ExportPrinterObject::DoExportTable(IDispatch* table) {
+    return preview_ ? PreviewTable(options(), table) : PrintTable(options(), table);
+}
+bool ExportPrinterObject::DoExportChart(IDispatch* chart) {
+    return preview_ ? PreviewChart(options(), chart) : PrintChart(options(), chart);
+}
 bool ExportPrinterObject::DoExportPicture(IPictureDisp* picture) {
-    return preview_ && PreviewPicture(options(), picture);
+    return preview_ ? PreviewPicture(options(), picture) : PrintPicture(options(), picture);
 }
 bool ExportPrinterObject::DoExportEMFFile(const std::wstring& path) {
-    return preview_ && PreviewImageFile(options(), path);
+    return preview_ ? PreviewImageFile(options(), path) : PrintImageFile(options(), path);
 }
 bool ExportPrinterObject::DoExportImageFile(const std::wstring& path) {
-    return preview_ && PreviewImageFile(options(), path);
+    return preview_ ? PreviewImageFile(options(), path) : PrintImageFile(options(), path);
 }
-bool ExportPrinterObject::DoExportRTF(const std::wstring& rtf) { return preview_ && PreviewRtf(options(), rtf); }
-bool ExportPrinterObject::DoExportText(const std::wstring& text) { return preview_ && PreviewText(options(), text); }
+bool ExportPrinterObject::DoExportRTF(const std::wstring& rtf) {
+    return preview_ ? PreviewRtf(options(), rtf) : PrintRtf(options(), rtf);
+}
+bool ExportPrinterObject::DoExportText(const std::wstring& text) {
+    return preview_ ? PreviewText(options(), text) : PrintText(options(), text);
+}
 
 ExportPDFObject::ExportPDFObject() { DiscardOptions(kOptImageFormat | kOptImageHeight | kOptImageWidth); }
 bool ExportPDFObject::DoExportTable(IDispatch* table) { return ExportPdfTable(options(), table); }

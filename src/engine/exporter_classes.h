@@ -93,7 +93,7 @@ private:
     bool showInExcel_ = false;
 };
 
-// The print preview window (print/print_preview.h) or the printer.
+// The print preview window (print/print_preview.h) or the printer (print/printer_export.h).
 class ExportPrinterObject final : public ExporterClass<ExportPrinterObject, _ExportPrinter> {
 public:
     ExportPrinterObject();

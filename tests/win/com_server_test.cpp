@@ -84,6 +84,11 @@ TEST_F(ComServerTest, InterfacesShareOneIdentityAndObjectsAndLocksKeepTheServerL
     {
         // An engine that makes (and releases) an exporter during an export leaves nothing behind.
         auto engine = Create<_Engine>(__uuidof(::Engine));
+        VARIANT_BOOL quiet = VARIANT_TRUE;
+        unique_bstr printer(L"No Such Printer");  // prints nothing, asks nothing
+        BSTR printerName = printer.get();
+        EXPECT_EQ(engine->put_Quiet(&quiet), S_OK);
+        EXPECT_EQ(engine->put_DefaultPrinter(&printerName), S_OK);
         unique_bstr method(L"PRINTER");
         BSTR raw = method.get();
         VARIANT_BOOL result = VARIANT_TRUE;
