@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cwchar>
+#include <iterator>
 #include <vector>
 
 namespace tarn {
@@ -26,7 +27,7 @@ bool NotServedThisWay(HRESULT hr) {
 
 DISPID LateBound::IdOf(const wchar_t* member) {
     if (!object_) throw ComError(E_POINTER, std::wstring(L"No object to read '") + member + L"' from");
-    auto found = ids_.find(member);
+    auto found = ids_.find(std::wstring_view(member));
     if (found != ids_.end()) return found->second;
     DISPID id = DISPID_UNKNOWN;
     auto* name = const_cast<LPOLESTR>(member);
@@ -46,13 +47,21 @@ DISPID LateBound::IdOf(const wchar_t* member) {
 
 HRESULT LateBound::Invoke(DISPID id, WORD flags, std::initializer_list<VARIANT> args, const VARIANT* putValue,
                           VARIANT* result, std::wstring* error) {
-    // DISPPARAMS take arguments last-first; a put's value goes first with the named id.
-    std::vector<VARIANT> reversed;
-    reversed.reserve(args.size() + 1);
-    if (putValue) reversed.push_back(*putValue);
-    for (auto it = args.end(); it != args.begin();) reversed.push_back(*--it);
+    // DISPPARAMS take arguments last-first; a put's value goes first with the named id. The
+    // few arguments of a property read fit on the stack.
+    VARIANT local[8];
+    std::vector<VARIANT> more;
+    const std::size_t count = args.size() + (putValue ? 1 : 0);
+    VARIANT* reversed = local;
+    if (count > std::size(local)) {
+        more.resize(count);
+        reversed = more.data();
+    }
+    std::size_t used = 0;
+    if (putValue) reversed[used++] = *putValue;
+    for (auto it = args.end(); it != args.begin();) reversed[used++] = *--it;
     DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), putValue ? &putId : nullptr, static_cast<UINT>(reversed.size()),
+    DISPPARAMS params{count ? reversed : nullptr, putValue ? &putId : nullptr, static_cast<UINT>(count),
                       putValue ? 1u : 0u};
     EXCEPINFO excep{};
     UINT argErr = 0;

@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace tarn {
@@ -41,8 +42,13 @@ private:
                    VARIANT* result, std::wstring* error);
     [[noreturn]] void Fail(const wchar_t* member, HRESULT hr, const std::wstring& detail);
 
+    // Found by the caller's name without copying it: grids are read member by member, cell by cell.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::wstring_view name) const noexcept { return std::hash<std::wstring_view>{}(name); }
+    };
     ComPtr<IDispatch> object_;
-    std::unordered_map<std::wstring, DISPID> ids_;
+    std::unordered_map<std::wstring, DISPID, NameHash, std::equal_to<>> ids_;
 };
 
 // VARIANT makers for arguments.

@@ -42,6 +42,50 @@ std::string ReadFile(const std::filesystem::path& path) {
     return data;
 }
 
+// The characters of a wide string as CodePoints gives them, one by one, without a copy.
+class CodePointView {
+public:
+    explicit CodePointView(std::wstring_view text) : text_(text) {}
+    struct Sentinel {};
+    class Iterator {
+    public:
+        explicit Iterator(std::wstring_view text) : text_(text) { Read(); }
+        char32_t operator*() const { return c_; }
+        Iterator& operator++() {
+            text_.remove_prefix(length_);
+            Read();
+            return *this;
+        }
+        bool operator!=(Sentinel) const { return length_ != 0; }
+
+    private:
+        void Read() {
+            length_ = text_.empty() ? 0 : 1;
+            if (text_.empty()) return;
+            const auto c = static_cast<char32_t>(text_[0]);
+            if constexpr (sizeof(wchar_t) == 2) {
+                if (c >= 0xD800 && c <= 0xDBFF && text_.size() > 1) {
+                    const auto low = static_cast<char32_t>(text_[1]);
+                    if (low >= 0xDC00 && low <= 0xDFFF) {
+                        c_ = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                        length_ = 2;
+                        return;
+                    }
+                }
+            }
+            c_ = (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF ? U'\uFFFD' : c;
+        }
+        std::wstring_view text_;
+        char32_t c_ = 0;
+        std::size_t length_ = 0;
+    };
+    Iterator begin() const { return Iterator(text_); }
+    Sentinel end() const { return {}; }
+
+private:
+    std::wstring_view text_;
+};
+
 }  // namespace
 
 std::u32string CodePoints(std::wstring_view text) {
@@ -195,7 +239,7 @@ double TrueTypeFontMetrics::TextWidth(const FontSpec& font, std::wstring_view te
     const TrueTypeFont& face = *Face(font);
     // As SplitByFace cuts the text for drawing.
     double ems = 0;
-    for (const char32_t c : CodePoints(text)) {
+    for (const char32_t c : CodePointView(text)) {
         const std::uint16_t glyph = face.Glyph(c);
         if (glyph == 0 && c >= 0x20) {
             if (const auto fallback = fonts_.Fallback(face, c)) {

@@ -52,6 +52,13 @@ GridTableSource::GridTableSource(GridTable& grid) : grid_(grid) {
 }
 
 pages::TableCell GridTableSource::Cell(int row, int col) {
+    if (!KeepsRead(row)) return ReadCell(row, col);
+    auto [kept, added] = fixedCells_.try_emplace({row, col});
+    if (added) kept->second = ReadCell(row, col);
+    return kept->second;
+}
+
+pages::TableCell GridTableSource::ReadCell(int row, int col) {
     pages::TableCell cell;
     cell.text = VariantToText(grid_.Cell(CellSetting::DisplayText, row, col));
     cell.font.name = VariantToText(grid_.Cell(CellSetting::FontName, row, col));
@@ -74,9 +81,15 @@ pages::TableCell GridTableSource::Cell(int row, int col) {
 }
 
 pages::CellBlock GridTableSource::MergedBlock(int row, int col) {
-    CellRange range = grid_.MergedRange(row, col);
-    return {static_cast<int>(range.row1), static_cast<int>(range.col1), static_cast<int>(range.row2),
-            static_cast<int>(range.col2)};
+    auto read = [&]() -> pages::CellBlock {
+        CellRange range = grid_.MergedRange(row, col);
+        return {static_cast<int>(range.row1), static_cast<int>(range.col1), static_cast<int>(range.row2),
+                static_cast<int>(range.col2)};
+    };
+    if (row >= fixedRows_ || fixedBlocks_.size() >= kMaxKeptCells) return read();
+    auto [kept, added] = fixedBlocks_.try_emplace({row, col});
+    if (added) kept->second = read();
+    return kept->second;
 }
 
 // A picture that cannot be read leaves its cell without one rather than stopping the print.

@@ -32,7 +32,11 @@ public:
     pages::CellBlock MergedBlock(int row, int col) override;
 
 private:
+    pages::TableCell ReadCell(int row, int col);
     std::shared_ptr<const pages::PictureData> CellPicture(int row, int col);
+    // The fixed rows are drawn on every page: their cells and blocks are read once.
+    bool KeepsRead(int row) const { return row < fixedRows_ && fixedCells_.size() < kMaxKeptCells; }
+    static constexpr std::size_t kMaxKeptCells = 65536;
 
     GridTable& grid_;
     int fixedRows_ = 0, fixedCols_ = 0;
@@ -42,6 +46,8 @@ private:
     pages::TableLook look_;
     // Pictures by handle: a grid often shows one picture in many cells.
     std::map<long, std::shared_ptr<const pages::PictureData>> pictures_;
+    std::map<std::pair<int, int>, pages::TableCell> fixedCells_;
+    std::map<std::pair<int, int>, pages::CellBlock> fixedBlocks_;
 };
 
 }  // namespace tarn

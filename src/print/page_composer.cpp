@@ -256,6 +256,7 @@ Page& PageComposer::CurrentPage() {
 
 void PageComposer::NewPage() {
     CurrentPage();
+    lastOps_ = page_->ops.size();
     sink_.AddPage(std::move(*page_));
     page_.reset();
     OpenPage();
@@ -265,6 +266,7 @@ void PageComposer::OpenPage() {
     page_ = std::make_unique<Page>();
     page_->width = width_;
     page_->height = height_;
+    page_->ops.reserve(lastOps_);
     DrawDecoration(*page_, ++pageCount_);
     cursorY_ = bodyTop_;
 }

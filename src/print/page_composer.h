@@ -120,6 +120,7 @@ private:
     int footerTop_ = 0;
     int cursorY_ = 0;
     int pageCount_ = 0;
+    std::size_t lastOps_ = 0;  // drawn on the last page, to size the next one's list
     std::unique_ptr<Page> page_;
 };
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace tarn::pages {
 namespace {
@@ -228,6 +229,34 @@ struct PdfWriter::UsedFont {
     }
 };
 
+// What a page's content stream has set so far, so that colours, line widths and fonts are
+// written only when they change: a table page draws hundreds of cells in the same few.
+struct PdfWriter::Pen {
+    std::optional<Colour> fill, stroke;
+    std::optional<double> width;  // points
+    int font = -1;                // index in usedFonts_
+    double size = 0;
+
+    void Fill(std::string& out, Colour c) {
+        if (fill == c) return;
+        AppendColourOp(out, c, "rg");
+        fill = c;
+    }
+    void Stroke(std::string& out, Colour c) {
+        if (stroke == c) return;
+        AppendColourOp(out, c, "RG");
+        stroke = c;
+    }
+    // The width operator followed by `after`.
+    void Width(std::string& out, double points, char after) {
+        if (width == points) return;
+        AppendNum(out, points);
+        out += " w";
+        out += after;
+        width = points;
+    }
+};
+
 PdfWriter::PdfWriter(ByteSink& sink, FontProvider& fonts, PdfDocumentInfo info)
     : sink_(sink), fonts_(fonts), info_(std::move(info)) {
     sink_.Write(std::string_view("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n"));
@@ -287,7 +316,7 @@ int PdfWriter::Use(const std::shared_ptr<const TrueTypeFont>& font) {
     return static_cast<int>(usedFonts_.size() - 1);
 }
 
-void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts) {
+void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts, Pen& pen) {
     const std::u32string text = CodePoints(run.text);
     if (text.empty()) return;
     const FontFace& face = Face(run.font);
@@ -295,48 +324,63 @@ void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<
     const double x = run.x / kTwipsPerPt;
     const double y = run.baseline / kTwipsPerPt;  // from the top; flipped by the page's matrix
     // An imitated bold is the outline stroked as well as filled; the graphics state keeps
-    // that past the text object, so it is saved and restored around it.
+    // that past the text object, so it is saved and restored around it (and the pen with it).
+    const Pen saved = pen;
     if (face.syntheticBold) content += "q\n";
     content += "BT\n";
-    AppendColourOp(content, run.colour, "rg");
+    pen.Fill(content, run.colour);
     if (face.syntheticBold) content += ColourOp(run.colour, "RG") + Num(size / 30) + " w 2 Tr\n";
-    // Each piece in the face that has its characters, one after the other.
+    // Each piece in the face that has its characters, one after the other; most text is
+    // all in the face chosen, and is not cut.
     double width = 0;  // points
-    std::vector<FaceRun> pieces;
-    try {
-        pieces = SplitByFace(fonts_, face.font, text);
-    } catch (const FontError& e) {
-        throw PdfError(e.what());
-    }
-    for (const FaceRun& piece : pieces) {
-        const int index = Use(piece.font);
+    const auto draw = [&](const std::shared_ptr<const TrueTypeFont>& font, std::u32string_view piece) {
+        const int index = Use(font);
         if (std::find(fonts.begin(), fonts.end(), index) == fonts.end()) fonts.push_back(index);
         UsedFont& used = *usedFonts_[index];
         // The page's matrix turns y downwards; the text matrix turns glyphs upright again.
-        content += '/';
-        content += used.name;
-        content += ' ';
-        AppendNum(content, size);
-        content += " Tf 1 0 ";
+        if (pen.font != index || pen.size != size) {
+            content += '/';
+            content += used.name;
+            content += ' ';
+            AppendNum(content, size);
+            content += " Tf ";
+            pen.font = index;
+            pen.size = size;
+        }
+        content += "1 0 ";
         AppendNums(content, {face.syntheticItalic ? kItalicSlant : 0, -1, x + width, y});
         content += "Tm\n<";
         double advance = 0;
-        for (const char32_t c : piece.text) {
+        for (const char32_t c : piece) {
             const std::uint16_t cid = used.Cid(c);
             AppendHex4(content, cid);
             advance += used.characters[cid - 1].advance;
         }
         content += "> Tj\n";
         width += advance * size / used.font->UnitsPerEm();
+    };
+    const TrueTypeFont& own = *face.font;
+    if (std::all_of(text.begin(), text.end(), [&](char32_t c) { return c < 0x20 || own.Glyph(c) != 0; })) {
+        draw(face.font, text);
+    } else {
+        std::vector<FaceRun> pieces;
+        try {
+            pieces = SplitByFace(fonts_, face.font, text);
+        } catch (const FontError& e) {
+            throw PdfError(e.what());
+        }
+        for (const FaceRun& piece : pieces) draw(piece.font, piece.text);
     }
     content += face.syntheticBold ? "ET\nQ\n" : "ET\n";
+    if (face.syntheticBold) pen = saved;
     if (run.font.underline) {
         const TrueTypeFont& font = *face.font;
         const double scale = size / font.UnitsPerEm();  // points per font unit
         const double thickness = std::max(font.UnderlineThickness() * scale, 0.25);
         const double under = y - font.UnderlinePosition() * scale;
-        content += ColourOp(run.colour, "RG") + Num(thickness) + " w " + Num(x) + " " + Num(under) + " m " +
-                   Num(x + width) + " " + Num(under) + " l S\n";
+        pen.Stroke(content, run.colour);
+        pen.Width(content, thickness, ' ');
+        content += Num(x) + " " + Num(under) + " m " + Num(x + width) + " " + Num(under) + " l S\n";
     }
 }
 
@@ -402,18 +446,20 @@ void PdfWriter::AddPage(Page page) {
     if (page.width <= 0 || page.height <= 0) throw PdfError("The page has no size.");
     const double height = page.height / kTwipsPerPt;
     // Points from the top left corner, y downwards, as the page model measures.
-    std::string content = "1 0 0 -1 0 " + Num(height) + " cm\n";
+    std::string content;
+    content.reserve(contentSize_ + contentSize_ / 8);
+    content += "1 0 0 -1 0 " + Num(height) + " cm\n";
     std::vector<int> fonts;
     std::vector<int> images;
+    Pen pen;
     for (const DrawOp& op : page.ops) {
         if (const auto* run = std::get_if<TextRun>(&op)) {
-            WriteText(content, *run, fonts);
+            WriteText(content, *run, fonts, pen);
         } else if (const auto* box = std::get_if<Box>(&op)) {
-            if (box->fill) AppendColourOp(content, *box->fill, "rg");
+            if (box->fill) pen.Fill(content, *box->fill);
             if (box->outline) {
-                AppendColourOp(content, *box->outline, "RG");
-                AppendNums(content, {box->outlineWidth / kTwipsPerPt});
-                content += "w\n";
+                pen.Stroke(content, *box->outline);
+                pen.Width(content, box->outlineWidth / kTwipsPerPt, '\n');
             }
             if (box->fill || box->outline) {
                 AppendNums(content, {box->x / kTwipsPerPt, box->y / kTwipsPerPt, box->width / kTwipsPerPt,
@@ -421,9 +467,8 @@ void PdfWriter::AddPage(Page page) {
                 content += box->fill && box->outline ? "re B\n" : box->fill ? "re f\n" : "re S\n";
             }
         } else if (const auto* line = std::get_if<Line>(&op)) {
-            AppendColourOp(content, line->colour, "RG");
-            AppendNums(content, {line->width / kTwipsPerPt});
-            content += "w ";
+            pen.Stroke(content, line->colour);
+            pen.Width(content, line->width / kTwipsPerPt, ' ');
             AppendNums(content, {line->x1 / kTwipsPerPt, line->y1 / kTwipsPerPt});
             content += "m ";
             AppendNums(content, {line->x2 / kTwipsPerPt, line->y2 / kTwipsPerPt});
@@ -437,6 +482,7 @@ void PdfWriter::AddPage(Page page) {
                        " cm /Im" + Int(image) + " Do Q\n";
         }
     }
+    contentSize_ = content.size();
     const int contents = Reserve();
     // Page contents are operators and numbers, which zlib's fastest level packs nearly as
     // well as its default in a third of the time.

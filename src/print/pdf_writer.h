@@ -48,6 +48,7 @@ public:
 
 private:
     struct UsedFont;
+    struct Pen;
     struct PictureEntry {
         std::weak_ptr<const PictureData> picture;
         int object = 0;
@@ -60,7 +61,7 @@ private:
     const FontFace& Face(const FontSpec& spec);
     int Use(const std::shared_ptr<const TrueTypeFont>& font);  // index in usedFonts_
     int Picture(const std::shared_ptr<const PictureData>& picture);
-    void WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts);
+    void WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts, Pen& pen);
     void WriteFont(UsedFont& font);
 
     ByteSink& sink_;
@@ -69,6 +70,7 @@ private:
     bool finished_ = false;
     std::vector<std::uint64_t> offsets_{0};  // by object number; 0 is the free list's head
     std::vector<int> pages_;
+    std::size_t contentSize_ = 0;  // of the last page, to size the next one's buffer
     std::vector<std::unique_ptr<UsedFont>> usedFonts_;
     std::map<std::tuple<std::wstring, bool, bool>, FontFace> faces_;
     std::unordered_map<const PictureData*, PictureEntry> pictures_;

@@ -56,20 +56,24 @@ std::vector<std::vector<int>> Group(const std::vector<int>& indexes, const std::
 }
 
 // The text of a cell cut to the characters that fit in `width`: the longest prefix that
-// fits, found by halving, so a long text costs few measurements.
-std::wstring FitText(FontMetrics& metrics, const FontSpec& font, std::wstring text, int width) {
-    if (metrics.TextWidth(font, text) <= width) return text;
+// fits, found by halving, so a long text costs few measurements. `measured` is its width.
+std::wstring_view FitText(FontMetrics& metrics, const FontSpec& font, std::wstring_view text, int width,
+                          double& measured) {
+    measured = metrics.TextWidth(font, text);
+    if (measured <= width) return text;
     std::size_t fits = 0, tooLong = text.size();
+    double fitWidth = 0;
     while (tooLong - fits > 1) {
         std::size_t middle = fits + (tooLong - fits) / 2;
-        if (metrics.TextWidth(font, std::wstring_view(text).substr(0, middle)) <= width) {
+        if (double w = metrics.TextWidth(font, text.substr(0, middle)); w <= width) {
             fits = middle;
+            fitWidth = w;
         } else {
             tooLong = middle;
         }
     }
-    text.resize(fits);
-    return text;
+    measured = fitWidth;
+    return text.substr(0, fits);
 }
 
 int AlignIn(int start, int room, int size, HorizontalAlignment alignment) {
@@ -210,27 +214,35 @@ private:
         if (cell.text.empty() || innerWidth <= 0) return;
 
         FontMetrics& metrics = composer_.Metrics();
-        std::vector<std::wstring> lines(1);
-        for (wchar_t c : cell.text) {
-            if (c == L'\n') {
-                lines.emplace_back();
-            } else if (c != L'\r') {
-                lines.back() += c;
+        // The text's lines, without their carriage returns; most cells have one.
+        std::wstring_view text = cell.text;
+        std::vector<std::wstring> split;
+        if (text.find_first_of(L"\r\n") != std::wstring_view::npos) {
+            split.emplace_back();
+            for (wchar_t c : text) {
+                if (c == L'\n') {
+                    split.emplace_back();
+                } else if (c != L'\r') {
+                    split.back() += c;
+                }
             }
         }
-        int ascent = Round(metrics.Ascent(cell.font));
-        int lineHeight = Round(metrics.Ascent(cell.font) + metrics.Descent(cell.font));
-        int lineCount = static_cast<int>(lines.size());
+        const double fontAscent = metrics.Ascent(cell.font);
+        int ascent = Round(fontAscent);
+        int lineHeight = Round(fontAscent + metrics.Descent(cell.font));
+        int lineCount = split.empty() ? 1 : static_cast<int>(split.size());
         int textTop = AlignIn(innerY, innerHeight, lineCount * lineHeight, alignment.vertical);
         for (int k = 0; k < lineCount; ++k) {
             int lineTop = textTop + k * lineHeight;
             // Lines outside the cell are left out; a single line too tall for it is kept.
             if (lineCount > 1 && (lineTop < y || lineTop + lineHeight > y + height)) continue;
-            std::wstring text = FitText(metrics, cell.font, lines[k], innerWidth);
-            if (text.empty()) continue;
-            int textWidth = Round(metrics.TextWidth(cell.font, text));
+            double measured = 0;
+            std::wstring_view line =
+                FitText(metrics, cell.font, split.empty() ? text : std::wstring_view(split[k]), innerWidth, measured);
+            if (line.empty()) continue;
+            int textWidth = Round(measured);
             page.ops.push_back(TextRun{AlignIn(innerX, innerWidth, textWidth, alignment.horizontal), lineTop + ascent,
-                                       cell.font, fore, std::move(text)});
+                                       cell.font, fore, std::wstring(line)});
         }
     }
 

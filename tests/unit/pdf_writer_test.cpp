@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -368,6 +369,62 @@ TEST(PdfWriterTest, BytesDoNotDependOnTheLocale) {
     const std::string content(plain.begin(), plain.end());
     EXPECT_NE(content.find("0.6 0.4 0.2 RG\n0.35 w 0.05 0.15 m 50.05 0.35 l S"), std::string::npos);
     EXPECT_NE(content.find("/F1 10.5 Tf 1 0 0 -1 72.05 71.85 Tm"), std::string::npos);
+}
+
+// Faces without a bold of their own, so bold text is imitated inside a saved graphics state.
+class ImitatedBold final : public FontProvider {
+public:
+    FontFace Find(const std::wstring& name, bool bold, bool italic) override {
+        FontFace face = folders_.Find(name, false, italic);
+        face.syntheticBold = bold;
+        return face;
+    }
+
+private:
+    FontFolderProvider folders_{{kFonts}};
+};
+
+// Colours, widths and fonts are set once while they hold; text after an imitated bold run
+// sets again what the restored graphics state took back.
+TEST(PdfWriterTest, StateIsSetOnlyWhenItChanges) {
+    REQUIRE_TOOLS();
+    Page page;
+    for (int y : {0, 240}) {
+        page.ops.push_back(Box{0, y, 1200, 240, 0xFFFFFF, 0x808080, 15});
+        page.ops.push_back(Text(60, y + 200, L"a", FontSpec{L"Arial", 10}));
+    }
+    TextRun bold = Text(60, 680, L"b", FontSpec{L"Arial", 12, true});
+    bold.colour = 0x0000FF;
+    page.ops.push_back(bold);
+    TextRun after = Text(60, 920, L"c", FontSpec{L"Arial", 12});
+    after.colour = 0x0000FF;
+    page.ops.push_back(after);
+    page.ops.push_back(Line{0, 1000, 1200, 1000, 0x808080, 15});
+
+    ImitatedBold fonts;
+    MemorySink sink;
+    PdfWriter writer(sink, fonts, Info(L"x"));
+    writer.AddPage(page);
+    writer.Finish();
+    MagickFolder folder;
+    Save(folder, "state.pdf", sink.bytes());
+    Tool("qpdf --qdf --object-streams=disable '" + folder / "state.pdf" + "' '" + folder / "plain.pdf" + "'");
+    const auto plain = folder.Read("plain.pdf");
+    const std::string content(plain.begin(), plain.end());
+    EXPECT_NE(content.find("1 0 0 -1 0 792 cm\n"
+                           "1 1 1 rg\n0.502 0.502 0.502 RG\n0.75 w\n0 0 60 12 re B\n"
+                           "BT\n0 0 0 rg\n/F1 10 Tf 1 0 0 -1 3 10 Tm\n<0001> Tj\nET\n"
+                           "1 1 1 rg\n0 12 60 12 re B\n"
+                           "BT\n0 0 0 rg\n1 0 0 -1 3 22 Tm\n<0001> Tj\nET\n"
+                           "q\nBT\n1 0 0 rg\n1 0 0 RG\n0.4 w 2 Tr\n/F1 12 Tf 1 0 0 -1 3 34 Tm\n<0002> Tj\nET\nQ\n"
+                           "BT\n1 0 0 rg\n/F1 12 Tf 1 0 0 -1 3 46 Tm\n<0003> Tj\nET\n"
+                           "0 50 m 60 50 l S\n"),
+              std::string::npos)
+        << content;
+    // Poppler reads the letters back in their order.
+    std::string text = Tool("pdftotext '" + folder / "state.pdf" + "' -");
+    std::erase_if(text, [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+    EXPECT_EQ(text, "aabc");
 }
 
 TEST(PdfWriterTest, DamagedOrHugePicturesAreRefused) {
