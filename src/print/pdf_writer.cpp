@@ -317,26 +317,48 @@ int PdfWriter::Use(const std::shared_ptr<const TrueTypeFont>& font) {
 }
 
 void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<int>& fonts, Pen& pen) {
-    const std::u32string text = CodePoints(run.text);
+    std::u32string text = CodePoints(run.text);
     if (text.empty()) return;
     const FontFace& face = Face(run.font);
     const double size = run.font.size;
     const double x = run.x / kTwipsPerPt;
     const double y = run.baseline / kTwipsPerPt;  // from the top; flipped by the page's matrix
+    // Each piece in the face that has its characters, one after the other; most text is
+    // all in the face chosen, and is not cut.
+    std::vector<FaceRun> pieces;
+    const TrueTypeFont& own = *face.font;
+    if (std::all_of(text.begin(), text.end(), [&](char32_t c) { return c < 0x20 || own.Glyph(c) != 0; })) {
+        pieces.push_back({face.font, std::move(text)});
+    } else {
+        try {
+            pieces = SplitByFace(fonts_, face.font, text);
+        } catch (const FontError& e) {
+            throw PdfError(e.what());
+        }
+    }
+    // A bold run imitates bold where its face has none: in the face chosen for it, and in a
+    // face that stands in for characters it lacks unless that face is bold itself.
+    const auto imitatesBold = [&](const FaceRun& piece) {
+        return piece.font == face.font ? face.syntheticBold : run.font.bold && !piece.font->Bold();
+    };
+    const bool anyBold = std::any_of(pieces.begin(), pieces.end(), imitatesBold);
     // An imitated bold is the outline stroked as well as filled; the graphics state keeps
     // that past the text object, so it is saved and restored around it (and the pen with it).
     const Pen saved = pen;
-    if (face.syntheticBold) content += "q\n";
+    if (anyBold) content += "q\n";
     content += "BT\n";
     pen.Fill(content, run.colour);
-    if (face.syntheticBold) content += ColourOp(run.colour, "RG") + Num(size / 30) + " w 2 Tr\n";
-    // Each piece in the face that has its characters, one after the other; most text is
-    // all in the face chosen, and is not cut.
+    if (anyBold) content += ColourOp(run.colour, "RG") + Num(size / 30) + " w\n";
+    bool stroking = false;
     double width = 0;  // points
-    const auto draw = [&](const std::shared_ptr<const TrueTypeFont>& font, std::u32string_view piece) {
-        const int index = Use(font);
+    for (const FaceRun& piece : pieces) {
+        const int index = Use(piece.font);
         if (std::find(fonts.begin(), fonts.end(), index) == fonts.end()) fonts.push_back(index);
         UsedFont& used = *usedFonts_[index];
+        if (imitatesBold(piece) != stroking) {
+            stroking = !stroking;
+            content += stroking ? "2 Tr\n" : "0 Tr\n";
+        }
         // The page's matrix turns y downwards; the text matrix turns glyphs upright again.
         if (pen.font != index || pen.size != size) {
             content += '/';
@@ -351,28 +373,16 @@ void PdfWriter::WriteText(std::string& content, const TextRun& run, std::vector<
         AppendNums(content, {face.syntheticItalic ? kItalicSlant : 0, -1, x + width, y});
         content += "Tm\n<";
         double advance = 0;
-        for (const char32_t c : piece) {
+        for (const char32_t c : piece.text) {
             const std::uint16_t cid = used.Cid(c);
             AppendHex4(content, cid);
             advance += used.characters[cid - 1].advance;
         }
         content += "> Tj\n";
         width += advance * size / used.font->UnitsPerEm();
-    };
-    const TrueTypeFont& own = *face.font;
-    if (std::all_of(text.begin(), text.end(), [&](char32_t c) { return c < 0x20 || own.Glyph(c) != 0; })) {
-        draw(face.font, text);
-    } else {
-        std::vector<FaceRun> pieces;
-        try {
-            pieces = SplitByFace(fonts_, face.font, text);
-        } catch (const FontError& e) {
-            throw PdfError(e.what());
-        }
-        for (const FaceRun& piece : pieces) draw(piece.font, piece.text);
     }
-    content += face.syntheticBold ? "ET\nQ\n" : "ET\n";
-    if (face.syntheticBold) pen = saved;
+    content += anyBold ? "ET\nQ\n" : "ET\n";
+    if (anyBold) pen = saved;
     if (run.font.underline) {
         const TrueTypeFont& font = *face.font;
         const double scale = size / font.UnitsPerEm();  // points per font unit

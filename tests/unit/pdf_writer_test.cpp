@@ -218,6 +218,19 @@ TEST(PdfWriterTest, CharactersTheFaceLacksComeFromAFallbackFace) {
         << boxes;
     EXPECT_NEAR(std::stod(word[1]), 72 + metrics.TextWidth(arial, L"Done ✓ ★ ") / 20, 0.05);
     EXPECT_NEAR(std::stod(word[2]), 72 + metrics.TextWidth(arial, L"Done ✓ ★ ok") / 20, 0.05);
+
+    // In a bold run the bold face has its own letters, and the regular stand-in is made bold.
+    Page boldPage;
+    boldPage.ops.push_back(Text(1440, 1440, L"ok ✓", FontSpec{L"Arial", 12, true}));
+    Save(folder, "bold.pdf", Write({boldPage}, L"Bold", {kFonts, dejavu}));
+    Tool("qpdf --qdf --object-streams=disable '" + folder / "bold.pdf" + "' '" + folder / "bold-plain.pdf" + "'");
+    const auto plain = folder.Read("bold-plain.pdf");
+    const std::string content(plain.begin(), plain.end());
+    const std::size_t ok = content.find("/F1 12 Tf"), mark = content.find("/F2 12 Tf");
+    ASSERT_TRUE(ok != std::string::npos && mark != std::string::npos) << content;
+    const std::size_t stroked = content.find("2 Tr\n");
+    ASSERT_NE(stroked, std::string::npos) << content;
+    EXPECT_TRUE(ok < stroked && stroked < mark) << "stroked from the stand-in's piece on only:\n" << content;
 }
 
 // A face without bold or italic of its own, as GDI offers many.
@@ -416,7 +429,7 @@ TEST(PdfWriterTest, StateIsSetOnlyWhenItChanges) {
                            "BT\n0 0 0 rg\n/F1 10 Tf 1 0 0 -1 3 10 Tm\n<0001> Tj\nET\n"
                            "1 1 1 rg\n0 12 60 12 re B\n"
                            "BT\n0 0 0 rg\n1 0 0 -1 3 22 Tm\n<0001> Tj\nET\n"
-                           "q\nBT\n1 0 0 rg\n1 0 0 RG\n0.4 w 2 Tr\n/F1 12 Tf 1 0 0 -1 3 34 Tm\n<0002> Tj\nET\nQ\n"
+                           "q\nBT\n1 0 0 rg\n1 0 0 RG\n0.4 w\n2 Tr\n/F1 12 Tf 1 0 0 -1 3 34 Tm\n<0002> Tj\nET\nQ\n"
                            "BT\n1 0 0 rg\n/F1 12 Tf 1 0 0 -1 3 46 Tm\n<0003> Tj\nET\n"
                            "0 50 m 60 50 l S\n"),
               std::string::npos)
