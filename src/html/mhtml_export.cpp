@@ -6,6 +6,7 @@
 #include "com/handles.h"
 #include "common/file_names.h"
 #include "common/save_dialog.h"
+#include "common/utf8.h"
 #include "html/mime_packer.h"
 #include "html/temporary_page.h"
 #include "html/win32_file_access.h"
@@ -23,23 +24,6 @@ namespace tarn {
 namespace {
 
 constexpr std::wstring_view kMhtmlFilter = L"MHTML Files (*.mhtml)|*.mhtml|All (*.*)|*.*";
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(std::string_view text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
 
 // The classic generator is one per process, like the runtime's it stands for: successive
 // exports take successive values.
@@ -89,7 +73,7 @@ void PackPageArchive(const std::wstring& page, const std::wstring& archive) {
     try {
         (void)PackHtml(Utf8(page), files, *sink, options);
     } catch (const std::runtime_error& e) {
-        throw ComError(E_FAIL, L"Cannot pack " + page + L": " + Wide(e.what()));
+        throw ComError(E_FAIL, L"Cannot pack " + page + L": " + FromUtf8(e.what()));
     }
     sink.reset();
     target.Commit();

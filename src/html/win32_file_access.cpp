@@ -3,6 +3,7 @@
 
 #include "com/errors.h"
 #include "com/handles.h"
+#include "common/utf8.h"
 
 #include <windows.h>
 
@@ -12,23 +13,6 @@
 namespace tarn {
 
 namespace {
-
-std::wstring WidePath(std::string_view text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 class Win32FileSource final : public FileSource {
 public:
@@ -48,7 +32,7 @@ private:
 
 // Folders do not open: CreateFile refuses them without backup semantics.
 std::unique_ptr<FileSource> Win32FileAccess::Open(const std::string& path) {
-    unique_hfile file(CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    unique_hfile file(CreateFileW(FromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32FileSource>(std::move(file));

@@ -4,6 +4,7 @@
 
 #include "com/errors.h"
 #include "com/handles.h"
+#include "common/utf8.h"
 #include "html/mime_packer.h"
 #include "imaging/image_resample.h"
 #include "imaging/wic_codec.h"
@@ -20,25 +21,10 @@ namespace {
 
 constexpr int kMaxWidth = 560;
 
-std::string Utf8(const std::wstring& text) {
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(std::max(bytes, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int chars = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(std::max(chars, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), chars);
-    return out;
-}
-
 // The first local file the reference can stand for, or empty.
 std::wstring PictureFile(const std::wstring& source, const std::wstring& pageFolder) {
     for (const std::string& candidate : LocalFileCandidates(Utf8(source), Utf8(pageFolder))) {
-        const std::wstring path = Wide(candidate);
+        const std::wstring path = FromUtf8(candidate);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return path;
     }

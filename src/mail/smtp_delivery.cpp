@@ -2,6 +2,7 @@
 // MIME packer straight into the DATA stream, over Winsock (and TLS where due).
 #include "mail/smtp_delivery.h"
 
+#include "common/utf8.h"
 #include "html/mime_encoding.h"
 #include "html/mime_packer.h"
 #include "html/win32_file_access.h"
@@ -16,23 +17,6 @@ namespace tarn::mail {
 namespace {
 
 constexpr unsigned short kImplicitTlsPort = 465;
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(std::string_view text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
 
 // The name this computer gives in EHLO: its DNS host name when it is one, else a literal
 // that every server takes.
@@ -49,7 +33,7 @@ std::string ClientName() {
 }
 
 DeliveryResult Failure(long number, std::string_view description) {
-    return DeliveryResult{false, number, Wide(description)};
+    return DeliveryResult{false, number, FromUtf8(description)};
 }
 
 }  // namespace
