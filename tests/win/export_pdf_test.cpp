@@ -1,6 +1,7 @@
 // PDF files through ExportPDF, read back by qpdf and poppler: the grid's cells under the
 // page header and over the footer, a table over three pages with its header row and page
 // number on each, the column list, a long RTF text beyond ANSI, a metafile as a picture, a
+// chart and an image file on a page of their own, a
 // text in the body font, CJK cells and text drawn from a linked face, every face embedded
 // once; and a target that cannot be written, which leaves nothing behind.
 #include "win_support.h"
@@ -174,6 +175,36 @@ TEST_F(PdfExportTest, LongRtfTextsAndMetafilesBecomeValidPdfs) {
         return image.starts_with("image ") && std::stoi(image.substr(6)) >= 1000;
     });
     EXPECT_EQ(large, 1) << testing::PrintToString(drawing.images);
+}
+
+// An image file and a chart each make one valid page with their picture; the image
+// file's header carries the title, the chart's is empty.
+TEST_F(PdfExportTest, ChartsAndImageFilesMakeOnePageWithTheirPicture) {
+    ScratchFolder folder;
+    LateBound chart = HostObject(L"ExportTestHost.Chart");
+    auto exporter = NewExporter(__uuidof(::ExportPDF), {.target = folder / L"chart.pdf"});
+    ASSERT_EQ(exporter->put_Title(unique_bstr(L"Harbour stock list").get()), S_OK);
+    ASSERT_TRUE(Export(exporter.Get(), folder / L"photo.pdf", ImageFile(TestPicture(L"sample-40x30.png"))));
+    ASSERT_TRUE(Export(exporter.Get(), folder / L"chart.pdf", Chart(chart.object())));
+    BSTR title = nullptr;
+    ASSERT_EQ(exporter->get_Title(&title), S_OK);
+    EXPECT_EQ(SysStringLen(title), 0u) << "a chart empties the exporter's title";
+    SysFreeString(title);
+    const auto pictures = [](const PdfReadBack& pdf, const std::string& prefix) {
+        return std::count_if(pdf.images.begin(), pdf.images.end(),
+                             [&](const std::string& image) { return image.starts_with(prefix); });
+    };
+    const PdfReadBack drawn = PdfReading(folder / L"chart.pdf");
+    EXPECT_NE(drawn.check.find("No syntax or stream encoding errors"), std::string::npos) << drawn.check;
+    EXPECT_EQ(drawn.Pages().size(), 1u);
+    EXPECT_EQ(drawn.text.find("Harbour stock list"), std::string::npos) << "a chart's header is empty";
+    EXPECT_GE(pictures(drawn, "image "), 2) << "the logo and the chart: " << testing::PrintToString(drawn.images);
+    ExpectEmbeddedOnce(drawn);
+    const PdfReadBack photo = PdfReading(folder / L"photo.pdf");
+    EXPECT_NE(photo.check.find("No syntax or stream encoding errors"), std::string::npos) << photo.check;
+    EXPECT_EQ(photo.Pages().size(), 1u);
+    EXPECT_NE(photo.text.find("Harbour stock list"), std::string::npos) << photo.text;
+    EXPECT_EQ(pictures(photo, "image 40x30"), 1) << testing::PrintToString(photo.images);
 }
 
 TEST_F(PdfExportTest, WritesTheGridAndTextsAsPdfsPopplerReadsWithEveryFontEmbedded) {
