@@ -9,6 +9,7 @@
 #include "common/screen_metrics.h"
 #include "mail/body_pictures.h"
 #include "mail/smtp_delivery.h"
+#include "mail/smtp_settings_form.h"
 #include "ui/form_placement.h"
 #include "ui/message_box.h"
 
@@ -19,9 +20,6 @@
 #include <cwctype>
 
 namespace tarn::mail {
-
-// The SMTP settings dialog, modal and owned by `owner`; true when OK closed it.
-bool ShowSmtpSettingsDialog(HWND owner);
 
 namespace {
 

@@ -17,15 +17,6 @@ std::wstring BesideTests(const wchar_t* name) {
     return path.substr(0, path.find_last_of(L'\\') + 1) + name;
 }
 
-void MakeShortcut(const std::wstring& link, const std::wstring& target) {
-    ComPtr<IShellLinkW> shortcut;
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&shortcut)), S_OK);
-    ASSERT_EQ(shortcut->SetPath(target.c_str()), S_OK);
-    ComPtr<IPersistFile> file;
-    ASSERT_EQ(shortcut.As(&file), S_OK);
-    ASSERT_EQ(file->Save(link.c_str(), TRUE), S_OK);
-}
-
 void SetClassesValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
